@@ -98,3 +98,35 @@ function(qm_add_bench target)
   set_target_properties(${target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
   qm_warnings(${target})
 endfunction()
+
+# qm_add_fuzzer(<target> SOURCES ... [LIBS ...] CORPUS <dir>)
+# A libFuzzer target (fuzz preset only). ctest runs it for QM_FUZZ_SECONDS on a scratch copy
+# of the seed corpus, so CI exercises it for a bounded time.
+set(QM_FUZZ_SECONDS 60 CACHE STRING "How long ctest runs each fuzzer")
+function(qm_add_fuzzer target)
+  if(NOT QM_FUZZ)
+    return()
+  endif()
+  cmake_parse_arguments(F "" "CORPUS" "SOURCES;LIBS" ${ARGN})
+  add_executable(${target} ${F_SOURCES})
+  target_compile_options(${target} PRIVATE -fsanitize=fuzzer,address,undefined)
+  target_link_options(${target} PRIVATE -fsanitize=fuzzer,address,undefined)
+  target_link_libraries(${target} PRIVATE ${F_LIBS})
+  qm_warnings(${target})
+  set(_work ${CMAKE_BINARY_DIR}/fuzz-work/${target})
+  add_test(NAME ${target}
+    COMMAND ${CMAKE_COMMAND} -E env ASAN_OPTIONS=detect_leaks=1
+            sh -c "rm -rf '${_work}' && mkdir -p '${_work}' && cp -r '${F_CORPUS}/.' '${_work}/' && exec \"$0\" -max_total_time=${QM_FUZZ_SECONDS} -rss_limit_mb=2048 -print_final_stats=1 '${_work}'"
+            $<TARGET_FILE:${target}>)
+endfunction()
+
+# Adds every direct subfolder of the current folder that has a CMakeLists.txt.
+function(qm_add_subfolders)
+  file(GLOB _subs LIST_DIRECTORIES true RELATIVE ${CMAKE_CURRENT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR}/*)
+  list(SORT _subs)
+  foreach(_s ${_subs})
+    if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${_s}/CMakeLists.txt)
+      add_subdirectory(${_s})
+    endif()
+  endforeach()
+endfunction()
