@@ -22,5 +22,6 @@ void* LockMovable(void* block) { return block ? static_cast<Header*>(block) + 1 
 void UnlockMovable(void*) {}
 void FreeMovable(void* block) { std::free(block); }
 size_t MovableSize(void* block) { return block ? static_cast<Header*>(block)->size : 0; }
+void* MovableFromPointer(void* locked) { return locked ? static_cast<Header*>(locked) - 1 : nullptr; }
 
 }  // namespace qm::platform

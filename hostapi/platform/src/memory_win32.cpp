@@ -13,5 +13,6 @@ void FreeMovable(void* block) {
   if (block) GlobalFree(static_cast<HGLOBAL>(block));
 }
 size_t MovableSize(void* block) { return block ? GlobalSize(static_cast<HGLOBAL>(block)) : 0; }
+void* MovableFromPointer(void* locked) { return locked ? GlobalHandle(locked) : nullptr; }
 
 }  // namespace qm::platform

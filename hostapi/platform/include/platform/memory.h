@@ -10,5 +10,7 @@ void* LockMovable(void* block);
 void UnlockMovable(void* block);
 void FreeMovable(void* block);
 size_t MovableSize(void* block);
+// The block a locked pointer came from (GlobalHandle on Windows).
+void* MovableFromPointer(void* locked);
 
 }  // namespace qm::platform
