@@ -300,6 +300,11 @@ MrwFile WriteMrw(const MrwSpec& s) {
     prd.resize(s.prdLength, 0);
     AddBlock(blocks, "PRD", prd, s.prdLength);
   }
+  for (const auto& [name, data] : s.extraBlocks) {
+    std::string n = name;
+    n.resize(3, ' ');
+    AddBlock(blocks, n.c_str(), data, static_cast<std::uint32_t>(data.size()));
+  }
   std::size_t ttwData = 0;
   if (s.ttw) {
     const Bytes ttw = MakeTtw(s);
@@ -315,11 +320,6 @@ MrwFile WriteMrw(const MrwSpec& s) {
     Bytes rif(8, 0);
     for (std::uint16_t v : s.rifValues) PutBe16(rif, v);
     AddBlock(blocks, "RIF", rif, 56);
-  }
-  for (const auto& [name, data] : s.extraBlocks) {
-    std::string n = name;
-    n.resize(3, ' ');
-    AddBlock(blocks, n.c_str(), data, static_cast<std::uint32_t>(data.size()));
   }
   if (s.pad) AddBlock(blocks, "PAD", Bytes(s.padLength, 0), s.padLength);
 
@@ -346,6 +346,22 @@ std::vector<std::uint16_t> ExpectedPlane(const MrwSpec& s) {
     }
   }
   return v;
+}
+
+MrwSpec SampleSpec() {
+  MrwSpec s;
+  s.width = 64;
+  s.height = 48;
+  s.packed = true;
+  s.cameraSettings.resize(57);
+  for (std::size_t i = 0; i < s.cameraSettings.size(); ++i) s.cameraSettings[i] = static_cast<std::uint32_t>(i * 3);
+  s.cameraSettings[47] = 5;  // focus area 5
+  s.cameraSettings[48] = 0;
+  s.cameraSettings[49] = 0;
+  s.subjectArea = std::array<std::uint16_t, 4>{32, 24, 16, 12};
+  s.userComment = {'A', 'S', 'C', 'I', 'I', 0, 0, 0, 's', 'a', 'm', 'p', 'l', 'e'};
+  s.thumbnailJpeg = EncodeJpeg(QuadrantImage(32, 24), 90);
+  return s;
 }
 
 bool WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes) {

@@ -67,7 +67,7 @@ struct MrwSpec {
   bool chainLoop = false;                           // IFD0's next pointer points back at IFD0
 
   // Container
-  std::vector<std::pair<std::string, std::vector<std::uint8_t>>> extraBlocks;  // written before PAD
+  std::vector<std::pair<std::string, std::vector<std::uint8_t>>> extraBlocks;  // written after PRD
   bool pad = true;
   std::uint32_t padLength = 8;
 };
@@ -83,6 +83,9 @@ MrwFile WriteMrw(const MrwSpec& spec);
 // The samples as the reader must give them: limited to 4095, the odd last sample of a packed
 // row 0.
 std::vector<std::uint16_t> ExpectedPlane(const MrwSpec& spec);
+
+// The bundled sample: 64x48, packed, with camera settings, a subject area and a thumbnail.
+MrwSpec SampleSpec();
 
 bool WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes);
 

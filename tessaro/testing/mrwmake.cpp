@@ -17,21 +17,6 @@ std::vector<std::uint32_t> Settings(std::size_t n) {
   return v;
 }
 
-MrwSpec Sample() {
-  MrwSpec s;
-  s.width = 64;
-  s.height = 48;
-  s.packed = true;
-  s.cameraSettings = Settings(57);
-  s.cameraSettings[47] = 5;  // focus area 5
-  s.cameraSettings[48] = 0;
-  s.cameraSettings[49] = 0;
-  s.subjectArea = std::array<std::uint16_t, 4>{32, 24, 16, 12};
-  s.userComment = {'A', 'S', 'C', 'I', 'I', 0, 0, 0, 's', 'a', 'm', 'p', 'l', 'e'};
-  s.thumbnailJpeg = EncodeJpeg(QuadrantImage(32, 24), 90);
-  return s;
-}
-
 bool Seeds(const std::string& dir) {
   std::vector<std::pair<std::string, MrwSpec>> seeds;
   {
@@ -86,7 +71,7 @@ int main(int argc, char** argv) {
   const std::string what = argc == 3 ? argv[1] : "";
   bool ok = false;
   if (what == "sample")
-    ok = WriteFile(argv[2], WriteMrw(Sample()).bytes);
+    ok = WriteFile(argv[2], WriteMrw(SampleSpec()).bytes);
   else if (what == "seeds")
     ok = Seeds(argv[2]);
   else {
