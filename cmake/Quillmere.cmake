@@ -4,7 +4,7 @@ include_guard(GLOBAL)
 find_package(Python3 COMPONENTS Interpreter REQUIRED)
 
 set(QM_WARNINGS -Wall -Wextra -Wshadow -Wconversion -Wno-sign-conversion -Wnon-virtual-dtor
-    -Wold-style-cast -Wcast-align -Woverloaded-virtual -Wnull-dereference -Wdouble-promotion
+    -Wold-style-cast -Wcast-align -Woverloaded-virtual -Wdouble-promotion
     -Wformat=2 -Wimplicit-fallthrough)
 
 # Applies the project's warning set (and -Werror when asked) to one target.

@@ -1,0 +1,222 @@
+// plughost: runs Photoshop filter plug-ins from the command line.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <exception>
+#include <string>
+#include <vector>
+
+#include "plughost/filter_host.h"
+#include "plughost/image.h"
+#include "plughost/module.h"
+#include "plughost/pipl.h"
+#include "plughost/progress.h"
+#include "plughost/results.h"
+#include "plughost/ui_script.h"
+
+using namespace plughost;
+
+namespace {
+
+const char kUsage[] =
+    "usage:\n"
+    "  plughost info PLUGIN\n"
+    "  plughost filter PLUGIN IN.png -o OUT.png [options]\n"
+    "\n"
+    "filter options:\n"
+    "  --background            the image is a background layer (no transparency)\n"
+    "  --selection MASK.png    filter inside a selection (grey mask, 0 = outside)\n"
+    "  --filter-case N         override the filter case (1 to 7)\n"
+    "  --about                 show the plug-in's about box first\n"
+    "  --answer A              answer the next dialog: a button id, 'close' or 'default'\n"
+    "                          (repeat for later dialogs; unanswered dialogs get 'default')\n"
+    "  --cancel-after ROWS     the user cancels once ROWS rows have been delivered\n"
+    "  --advance-error N       the Nth advanceState call fails (out of memory)\n"
+    "  --no-buffer-suite       withhold the buffer suite\n"
+    "  --no-handle-suite       withhold the handle suite\n"
+    "  --no-advance-state      withhold advanceState (the host drives every row)\n"
+    "  --foreground RRGGBB     foreground colour (default 000000)\n"
+    "  --background-colour RRGGBB  background colour (default FFFFFF)\n"
+    "  --memory MB             memory the host offers (default 1024)\n"
+    "  --progress bar|log|quiet  how to show progress (default: bar on a terminal)\n"
+    "  --write-partial         write the image even when the plug-in fails\n";
+
+int Usage(const char* why) {
+  if (why) std::fprintf(stderr, "plughost: %s\n", why);
+  std::fputs(kUsage, stderr);
+  return kExitUsage;
+}
+
+bool ParseColour(const char* s, uint8_t (&rgb)[3]) {
+  if (std::strlen(s) != 6) return false;
+  char* end = nullptr;
+  unsigned long v = std::strtoul(s, &end, 16);
+  if (*end) return false;
+  rgb[0] = static_cast<uint8_t>(v >> 16);
+  rgb[1] = static_cast<uint8_t>(v >> 8);
+  rgb[2] = static_cast<uint8_t>(v);
+  return true;
+}
+
+int Info(const std::string& path) {
+  PluginFileInfo info = ReadPluginFile(path);
+  const Pipl& p = info.pipl;
+  const Arch arch = info.arch.value_or(kHostArch);
+  std::printf("file: %s\n", path.c_str());
+  std::printf("format: %s\n", info.format.c_str());
+  std::printf("kind: %s\n", p.Kind() ? FourCCText(*p.Kind()).c_str() : "(none)");
+  std::printf("name: %s\n", p.Name().value_or("(none)").c_str());
+  std::printf("category: %s\n", p.Category().value_or("(none)").c_str());
+  const auto entry = p.EntryPoint(arch);
+  std::printf("entry: %s\n", entry.value_or("(none)").c_str());
+  if (!info.exports.empty()) {
+    std::string list;
+    bool found = false;
+    for (const auto& e : info.exports) {
+      list += (list.empty() ? "" : ", ") + e;
+      found = found || (entry && e == *entry);
+    }
+    std::printf("exports: %s\n", list.c_str());
+    if (entry && !found) std::printf("warning: the entry point is not exported\n");
+  }
+  std::printf("PiPL 16000: %zu properties, %zu bytes\n", p.properties.size(), info.piplBytes.size());
+  for (const auto& prop : p.properties) std::printf("  %s\n", DescribeProperty(prop).c_str());
+  return entry ? 0 : kExitLoad;
+}
+
+int Filter(int argc, char** argv) {
+  if (argc < 2) return Usage("filter needs PLUGIN and IN.png");
+  const std::string pluginPath = argv[0], inPath = argv[1];
+  std::string outPath;
+  FilterOptions opt;
+  std::vector<std::string> answers;
+  Progress::Mode progressMode = Progress::Mode::Auto;
+  bool writePartial = false;
+  for (int i = 2; i < argc; ++i) {
+    const std::string a = argv[i];
+    auto value = [&](const char* what) -> const char* {
+      if (i + 1 >= argc) {
+        std::fprintf(stderr, "plughost: %s needs %s\n", a.c_str(), what);
+        return nullptr;
+      }
+      return argv[++i];
+    };
+    const char* v = nullptr;
+    if (a == "-o") {
+      if (!(v = value("a file name"))) return Usage(nullptr);
+      outPath = v;
+    } else if (a == "--background") {
+      opt.background = true;
+    } else if (a == "--about") {
+      opt.showAbout = true;
+    } else if (a == "--selection") {
+      if (!(v = value("a mask file"))) return Usage(nullptr);
+      opt.selection = ReadPng(v);
+    } else if (a == "--filter-case") {
+      if (!(v = value("a number"))) return Usage(nullptr);
+      int fc = std::atoi(v);
+      if (fc < 1 || fc > 7) return Usage("--filter-case takes 1 to 7");
+      opt.filterCase = static_cast<int16_t>(fc);
+    } else if (a == "--answer") {
+      if (!(v = value("an answer"))) return Usage(nullptr);
+      answers.emplace_back(v);
+    } else if (a == "--cancel-after") {
+      if (!(v = value("a row count"))) return Usage(nullptr);
+      opt.cancelAfterRows = std::atoi(v);
+    } else if (a == "--advance-error") {
+      if (!(v = value("a call number"))) return Usage(nullptr);
+      opt.advanceErrorAt = std::atoi(v);
+    } else if (a == "--no-buffer-suite") {
+      opt.withholdBufferProcs = true;
+    } else if (a == "--no-handle-suite") {
+      opt.withholdHandleProcs = true;
+    } else if (a == "--no-advance-state") {
+      opt.withholdAdvanceState = true;
+    } else if (a == "--foreground" || a == "--background-colour") {
+      if (!(v = value("a colour RRGGBB"))) return Usage(nullptr);
+      if (!ParseColour(v, a == "--foreground" ? opt.foreground : opt.background_colour))
+        return Usage("colours are six hex digits, RRGGBB");
+    } else if (a == "--memory") {
+      if (!(v = value("megabytes"))) return Usage(nullptr);
+      opt.memoryLimit = int64_t{std::atoi(v)} << 20;
+    } else if (a == "--progress") {
+      if (!(v = value("bar, log or quiet"))) return Usage(nullptr);
+      const std::string m = v;
+      progressMode = m == "bar" ? Progress::Mode::Bar : m == "log" ? Progress::Mode::Log : Progress::Mode::Quiet;
+    } else if (a == "--write-partial") {
+      writePartial = true;
+    } else {
+      return Usage(("unknown option " + a).c_str());
+    }
+  }
+  if (outPath.empty()) return Usage("filter needs -o OUT.png");
+
+  Image image = ReadPng(inPath);
+  if (opt.background) {
+    image.hasAlpha = false;
+    for (size_t i = 3; i < image.rgba.size(); i += 4) image.rgba[i] = 255;
+  }
+  std::unique_ptr<PluginModule> module;
+  try {
+    module = PluginModule::Load(pluginPath);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "plughost: %s\n", e.what());
+    return kExitLoad;
+  }
+  auto piplBytes = module->Resource("PIPL", 16000);
+  if (!piplBytes) {
+    std::fprintf(stderr, "plughost: %s has no PiPL resource\n", pluginPath.c_str());
+    return kExitLoad;
+  }
+  Pipl pipl = ParsePipl(piplBytes->data(), piplBytes->size());
+  if (!pipl.Kind() || *pipl.Kind() != FourCC("8BFM")) {
+    std::fprintf(stderr, "plughost: %s is not a filter plug-in\n", pluginPath.c_str());
+    return kExitLoad;
+  }
+  auto entry = pipl.EntryPoint(kHostArch);
+  if (!entry) {
+    std::fprintf(stderr, "plughost: the PiPL names no entry point for this architecture\n");
+    return kExitLoad;
+  }
+  const std::string name = pipl.Name().value_or(pluginPath);
+
+  UiScript script(answers);
+  module->AttachHeadless(script.HeadlessHost());
+#ifdef _WIN32
+  UiScript::Win32Hook hook(script);
+#endif
+  Progress progress(progressMode);
+  FilterOutcome out = RunFilter(*module, *entry, image, opt, progress);
+  module->AttachHeadless(nullptr);
+  if (out.leftoverBuffers)
+    std::fprintf(stderr, "plughost: warning: %s left %zu buffers allocated\n", name.c_str(), out.leftoverBuffers);
+  if (out.result != 0) {
+    std::fprintf(stderr, "plughost: %s: %s (during %s)\n", name.c_str(), ResultMessage(out.result).c_str(),
+                 out.selector.c_str());
+    if (writePartial) WritePng(outPath, image);
+    else std::fprintf(stderr, "plughost: no output written\n");
+    return ExitStatusFor(out.result);
+  }
+  WritePng(outPath, image);
+  std::printf("plughost: %s: wrote %s\n", name.c_str(), outPath.c_str());
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) return Usage(nullptr);
+  const std::string cmd = argv[1];
+  try {
+    if (cmd == "info" && argc == 3) return Info(argv[2]);
+    if (cmd == "filter") return Filter(argc - 2, argv + 2);
+    if (cmd == "--help" || cmd == "-h") {
+      std::fputs(kUsage, stdout);
+      return 0;
+    }
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "plughost: %s\n", e.what());
+    return kExitLoad;
+  }
+  return Usage(("unknown command " + cmd).c_str());
+}

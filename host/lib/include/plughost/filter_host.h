@@ -1,0 +1,41 @@
+#pragma once
+// Drives a Photoshop filter plug-in through its selectors over an image: about, parameters,
+// prepare, start, the continue loop and finish, with the host's callbacks and suites.
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "plughost/image.h"
+#include "plughost/module.h"
+#include "plughost/progress.h"
+
+namespace plughost {
+
+struct FilterOptions {
+  bool showAbout = false;          // call selector 0 first
+  bool background = false;         // the image is a background layer: no transparency plane
+  int16_t filterCase = 0;          // 0: from the image (editable transparency or flat)
+  std::optional<Image> selection;  // grey mask: 0 unselected, 255 selected
+  bool withholdBufferProcs = false;
+  bool withholdHandleProcs = false;
+  bool withholdAdvanceState = false;
+  int32_t cancelAfterRows = -1;    // abortProc says yes once this many rows were delivered
+  int32_t advanceErrorAt = -1;     // the Nth advanceState call fails with out of memory
+  uint8_t foreground[3] = {0, 0, 0};
+  uint8_t background_colour[3] = {255, 255, 255};
+  int64_t memoryLimit = int64_t{1} << 30;
+};
+
+struct FilterOutcome {
+  int16_t result = 0;
+  std::string selector;  // the selector that gave a non-zero result
+  int32_t rowsDelivered = 0;
+  size_t leftoverBuffers = 0;  // buffers the plug-in did not free
+};
+
+// Runs the whole filter protocol on `image` (changed in place). Throws std::runtime_error when
+// the plug-in cannot be run at all (no entry point).
+FilterOutcome RunFilter(const PluginModule& module, const std::string& entry, Image& image,
+                        const FilterOptions& options, Progress& progress);
+
+}  // namespace plughost

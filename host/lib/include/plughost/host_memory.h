@@ -1,0 +1,44 @@
+#pragma once
+// The host's handle and buffer suites. Handles are real master pointers, as plug-ins
+// dereference them directly; every block is tracked so a run can tell what was left behind.
+#include <cstddef>
+#include <cstdint>
+#include <map>
+
+namespace plughost {
+
+class HostMemory {
+ public:
+  ~HostMemory();
+
+  char** NewHandle(int32_t size);
+  void DisposeHandle(char** h);
+  int32_t HandleSize(char** h) const;
+  int16_t SetHandleSize(char** h, int32_t size);
+  char* LockHandle(char** h);
+  void UnlockHandle(char** h);
+  bool IsHandle(char** h) const { return handles_.count(h) != 0; }
+
+  int16_t AllocateBuffer(int64_t size, void** id);
+  char* LockBuffer(void* id);
+  void UnlockBuffer(void* id);
+  void FreeBuffer(void* id);
+  int64_t BufferSpace() const { return limit_ - used_; }
+
+  size_t LiveHandles() const { return handles_.size(); }
+  size_t LiveBuffers() const { return buffers_.size(); }
+  void SetLimit(int64_t bytes) { limit_ = bytes; }
+
+ private:
+  struct Block {
+    char* data;  // first, so that a handle can point at it
+    size_t size;
+    int locks;
+  };
+  std::map<char**, Block*> handles_;
+  std::map<void*, Block*> buffers_;
+  int64_t limit_ = int64_t{1} << 30;
+  int64_t used_ = 0;
+};
+
+}  // namespace plughost

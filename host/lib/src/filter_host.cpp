@@ -1,0 +1,371 @@
+#include "plughost/filter_host.h"
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <stdexcept>
+#include <vector>
+
+#include "hostapi/PIAbout.h"
+#include "hostapi/PIFilter.h"
+#include "hostapi/SPBasic.h"
+#include "plughost/host_memory.h"
+#include "plughost/sp_basic.h"
+
+namespace plughost {
+namespace {
+
+using Entry = void (*)(int16_t, void*, intptr_t*, int16_t*);
+
+// Callbacks carry no context, and hosts call plug-ins on one thread: the running session
+// is a plain global.
+class FilterSession;
+FilterSession* g_session = nullptr;
+
+struct Request {
+  VRect in{}, out{}, mask{};
+  int16_t inLo = 0, inHi = -1, outLo = 0, outHi = -1;
+  Fixed inputRate = 0x10000, maskRate = 0x10000;
+  int16_t inputPadding = 0, maskPadding = 0;
+  bool operator==(const Request& o) const {
+    return std::memcmp(this, &o, sizeof *this) == 0;
+  }
+};
+
+bool Empty(const VRect& r) { return r.bottom <= r.top || r.right <= r.left; }
+
+class FilterSession {
+ public:
+  FilterSession(Image& image, const FilterOptions& opt, Progress& progress)
+      : image_(image), opt_(opt), progress_(progress) {
+    memory_.SetLimit(opt.memoryLimit);
+    SetUpRecord();
+    g_session = this;
+  }
+  ~FilterSession() { g_session = nullptr; }
+
+  FilterRecord& record() { return rec_; }
+  HostMemory& memory() { return memory_; }
+  int32_t rowsDelivered() const { return rowsDelivered_; }
+  SPBasicSuite* basic() { return suites_.Basic(); }
+
+  // Copies the plug-in's output back into the image and fetches what it asks for now.
+  // The plug-in's advanceState: the host may be told to fail it, to exercise error paths.
+  int16_t AdvanceStateCall() {
+    if (++advanceCalls_ == opt_.advanceErrorAt) return memFullErr;
+    return Advance();
+  }
+  int16_t Advance() {
+    WriteBack();
+    return Load();
+  }
+  // Fetches the current request unless it is already what the buffers hold.
+  int16_t LoadIfChanged() {
+    Request q = CurrentRequest();
+    if (loaded_ && q == loadedRequest_) return 0;
+    return Advance();
+  }
+  void WriteBack() {
+    if (!loaded_ || Empty(loadedRequest_.out) || outBuf_.empty()) return;
+    const Request& q = loadedRequest_;
+    const int planes = q.outHi - q.outLo + 1;
+    const int32_t w = q.out.right - q.out.left;
+    for (int32_t y = q.out.top; y < q.out.bottom; ++y) {
+      if (y < 0 || y >= image_.height) continue;
+      const uint8_t* row = &outBuf_[static_cast<size_t>(y - q.out.top) * outRowBytes_];
+      for (int32_t x = 0; x < w; ++x) {
+        const int32_t ix = q.out.left + x;
+        if (ix < 0 || ix >= image_.width) continue;
+        for (int p = 0; p < planes; ++p) {
+          int plane = q.outLo + p;
+          if (plane < PlaneCount()) image_.Pixel(ix, y)[plane] = row[x * planes + p];
+        }
+      }
+    }
+  }
+  bool AbortRequested() {
+    return opt_.cancelAfterRows >= 0 && rowsDelivered_ >= opt_.cancelAfterRows;
+  }
+  void ReportProgress(int32_t done, int32_t total) { progress_.Update(done, total); }
+
+ private:
+  int PlaneCount() const { return image_.hasAlpha && !opt_.background ? 4 : 3; }
+
+  void SetUpRecord() {
+    std::memset(&rec_, 0, sizeof rec_);
+    const int16_t planes = static_cast<int16_t>(PlaneCount());
+    rec_.abortProc = [] { return static_cast<Boolean>(g_session && g_session->AbortRequested()); };
+    rec_.progressProc = [](int32_t done, int32_t total) {
+      if (g_session) g_session->ReportProgress(done, total);
+    };
+    rec_.imageSize.h = static_cast<int16_t>(std::min(image_.width, 32767));
+    rec_.imageSize.v = static_cast<int16_t>(std::min(image_.height, 32767));
+    rec_.planes = planes;
+    VRect whole{0, 0, image_.height, image_.width};
+    VRect filter = whole;
+    if (opt_.selection) filter = SelectionBounds();
+    filterRect32_ = filter;
+    rec_.filterRect = ToRect(filter);
+    auto wide = [](uint8_t v) { return static_cast<uint16_t>(v * 257); };
+    rec_.background = {wide(opt_.background_colour[0]), wide(opt_.background_colour[1]), wide(opt_.background_colour[2])};
+    rec_.foreground = {wide(opt_.foreground[0]), wide(opt_.foreground[1]), wide(opt_.foreground[2])};
+    for (int i = 0; i < 3; ++i) {
+      rec_.backColor[i] = opt_.background_colour[i];
+      rec_.foreColor[i] = opt_.foreground[i];
+    }
+    rec_.maxSpace = static_cast<int32_t>(std::min<int64_t>(opt_.memoryLimit, INT32_MAX));
+    rec_.haveMask = opt_.selection.has_value();
+    rec_.hostSig = kHostSignature;
+    rec_.imageMode = plugInModeRGBColor;
+    rec_.imageHRes = rec_.imageVRes = 72 << 16;
+    rec_.wholeSize = rec_.imageSize;
+    rec_.platformData = &platform_;
+    rec_.filterCase = opt_.filterCase ? opt_.filterCase : DefaultFilterCase();
+    rec_.supportsPadding = true;
+    rec_.supportsAbsolute = true;
+    rec_.inputRate = rec_.maskRate = 0x10000;
+    const bool alpha = PlaneCount() == 4;
+    rec_.inLayerPlanes = rec_.outLayerPlanes = 3;
+    rec_.inTransparencyMask = rec_.outTransparencyMask = alpha ? 1 : 0;
+    rec_.inNonLayerPlanes = rec_.outNonLayerPlanes = alpha ? 0 : 3;
+    if (!alpha) rec_.inLayerPlanes = rec_.outLayerPlanes = 0;
+    rec_.depth = 8;
+    rec_.displayPixels = [](const PSPixelMap*, const VRect*, int32_t, int32_t, void*) -> OSErr { return 0; };
+    rec_.processEvent = [](void*) {};
+    if (!opt_.withholdAdvanceState)
+      rec_.advanceState = []() -> OSErr { return g_session ? g_session->AdvanceStateCall() : OSErr{-30100}; };
+    if (!opt_.withholdBufferProcs) {
+      buffers_.bufferProcsVersion = kCurrentBufferProcsVersion;
+      buffers_.numBufferProcs = 8;
+      buffers_.allocateProc = [](int32_t size, BufferID* id) -> OSErr {
+        return g_session->memory().AllocateBuffer(size, reinterpret_cast<void**>(id));
+      };
+      buffers_.lockProc = [](BufferID id, Boolean) -> Ptr { return g_session->memory().LockBuffer(id); };
+      buffers_.unlockProc = [](BufferID id) { g_session->memory().UnlockBuffer(id); };
+      buffers_.freeProc = [](BufferID id) { g_session->memory().FreeBuffer(id); };
+      buffers_.spaceProc = []() -> int32_t {
+        return static_cast<int32_t>(std::min<int64_t>(g_session->memory().BufferSpace(), INT32_MAX));
+      };
+      buffers_.reserveProc = [](int32_t) -> OSErr { return 0; };
+      buffers_.allocateProc64 = [](int64_t size, BufferID* id) -> OSErr {
+        return g_session->memory().AllocateBuffer(size, reinterpret_cast<void**>(id));
+      };
+      buffers_.spaceProc64 = []() -> int64_t { return g_session->memory().BufferSpace(); };
+      rec_.bufferProcs = &buffers_;
+    }
+    if (!opt_.withholdHandleProcs) {
+      handles_.handleProcsVersion = kCurrentHandleProcsVersion;
+      handles_.numHandleProcs = 8;
+      handles_.newProc = [](int32_t size) -> Handle { return g_session->memory().NewHandle(size); };
+      handles_.disposeProc = [](Handle h) { g_session->memory().DisposeHandle(h); };
+      handles_.getSizeProc = [](Handle h) -> int32_t { return g_session->memory().HandleSize(h); };
+      handles_.setSizeProc = [](Handle h, int32_t size) -> OSErr { return g_session->memory().SetHandleSize(h, size); };
+      handles_.lockProc = [](Handle h, Boolean) -> Ptr { return g_session->memory().LockHandle(h); };
+      handles_.unlockProc = [](Handle h) { g_session->memory().UnlockHandle(h); };
+      handles_.recoverSpaceProc = [](int32_t) {};
+      handles_.disposeRegularHandleProc = [](Handle h) { g_session->memory().DisposeHandle(h); };
+      rec_.handleProcs = &handles_;
+    }
+    rec_.sSPBasic = suites_.Basic();
+    big_.PluginUsing32BitCoordinates = false;
+    big_.wholeSize32 = {image_.height, image_.width};
+    big_.imageSize32 = big_.wholeSize32;
+    big_.filterRect32 = filter;
+    rec_.bigDocumentData = &big_;
+  }
+
+  int16_t DefaultFilterCase() const {
+    if (PlaneCount() == 3) return opt_.selection ? filterCaseFlatImageWithSelection : filterCaseFlatImageNoSelection;
+    return opt_.selection ? filterCaseEditableTransparencyWithSelection : filterCaseEditableTransparencyNoSelection;
+  }
+
+  VRect SelectionBounds() const {
+    const Image& m = *opt_.selection;
+    VRect b{image_.height, image_.width, 0, 0};
+    for (int32_t y = 0; y < std::min(m.height, image_.height); ++y)
+      for (int32_t x = 0; x < std::min(m.width, image_.width); ++x)
+        if (m.Pixel(x, y)[0]) {
+          b.top = std::min(b.top, y);
+          b.left = std::min(b.left, x);
+          b.bottom = std::max(b.bottom, y + 1);
+          b.right = std::max(b.right, x + 1);
+        }
+    if (Empty(b)) b = VRect{0, 0, 0, 0};
+    return b;
+  }
+
+  static Rect ToRect(const VRect& r) {
+    auto c = [](int32_t v) { return static_cast<int16_t>(std::clamp(v, -32768, 32767)); };
+    return Rect{c(r.top), c(r.left), c(r.bottom), c(r.right)};
+  }
+  static VRect ToVRect(const Rect& r) { return VRect{r.top, r.left, r.bottom, r.right}; }
+
+  bool Uses32Bit() const { return big_.PluginUsing32BitCoordinates != 0; }
+
+  Request CurrentRequest() const {
+    Request q;
+    q.in = Uses32Bit() ? big_.inRect32 : ToVRect(rec_.inRect);
+    q.out = Uses32Bit() ? big_.outRect32 : ToVRect(rec_.outRect);
+    q.mask = Uses32Bit() ? big_.maskRect32 : ToVRect(rec_.maskRect);
+    q.inLo = rec_.inLoPlane;
+    q.inHi = rec_.inHiPlane;
+    q.outLo = rec_.outLoPlane;
+    q.outHi = rec_.outHiPlane;
+    q.inputRate = rec_.inputRate;
+    q.maskRate = rec_.maskRate;
+    q.inputPadding = rec_.inputPadding;
+    q.maskPadding = rec_.maskPadding;
+    return q;
+  }
+
+  // Reads one plane of the source at (x, y), applying the plug-in's padding outside the image.
+  bool Sample(int32_t x, int32_t y, int plane, int16_t padding, uint8_t& v) const {
+    if (x < 0 || y < 0 || x >= image_.width || y >= image_.height) {
+      if (padding >= 0) {
+        v = static_cast<uint8_t>(padding);
+        return true;
+      }
+      if (padding != plugInWantsEdgeReplication) return false;
+      x = std::clamp(x, 0, image_.width - 1);
+      y = std::clamp(y, 0, image_.height - 1);
+    }
+    v = plane < PlaneCount() ? image_.Pixel(x, y)[plane] : 0;
+    return true;
+  }
+
+  static int32_t RateStep(Fixed rate) { return rate > 0x10000 ? rate >> 16 : 1; }
+
+  int16_t FillPlanes(const VRect& r, int16_t lo, int16_t hi, Fixed rate, int16_t padding, bool mask,
+                     std::vector<uint8_t>& buf, int32_t& rowBytes) {
+    if (Empty(r) || (!mask && hi < lo)) {
+      buf.clear();
+      rowBytes = 0;
+      return 0;
+    }
+    const int planes = mask ? 1 : hi - lo + 1;
+    const int32_t w = r.right - r.left, h = r.bottom - r.top;
+    if (planes <= 0 || planes > 16 || int64_t{w} * h * planes > opt_.memoryLimit) return -108;
+    rowBytes = w * planes;
+    buf.assign(static_cast<size_t>(rowBytes) * static_cast<size_t>(h), 0);
+    const int32_t step = RateStep(rate);
+    for (int32_t y = 0; y < h; ++y)
+      for (int32_t x = 0; x < w; ++x)
+        for (int p = 0; p < planes; ++p) {
+          const int32_t sx = (r.left + x) * step, sy = (r.top + y) * step;
+          uint8_t v = 0;
+          if (mask) {
+            const Image& m = *opt_.selection;
+            v = (sx >= 0 && sy >= 0 && sx < m.width && sy < m.height) ? m.Pixel(sx, sy)[0]
+                : padding >= 0                                        ? static_cast<uint8_t>(padding)
+                                                                      : 0;
+          } else if (!Sample(sx, sy, lo + p, padding, v)) {
+            v = 0;
+          }
+          buf[static_cast<size_t>(y) * static_cast<size_t>(rowBytes) + static_cast<size_t>(x * planes + p)] = v;
+        }
+    return 0;
+  }
+
+  int16_t Load() {
+    Request q = CurrentRequest();
+    int32_t inRowBytes = 0, outRowBytes = 0, maskRowBytes = 0;
+    int16_t err = FillPlanes(q.in, q.inLo, q.inHi, q.inputRate, q.inputPadding, false, inBuf_, inRowBytes);
+    if (!err) err = FillPlanes(q.out, q.outLo, q.outHi, 0x10000, rec_.outputPadding, false, outBuf_, outRowBytes);
+    if (!err && rec_.haveMask)
+      err = FillPlanes(q.mask, 0, 0, q.maskRate, q.maskPadding, true, maskBuf_, maskRowBytes);
+    if (err) return err;
+    rec_.inData = inBuf_.empty() ? nullptr : inBuf_.data();
+    rec_.outData = outBuf_.empty() ? nullptr : outBuf_.data();
+    rec_.maskData = maskBuf_.empty() ? nullptr : maskBuf_.data();
+    rec_.inRowBytes = inRowBytes;
+    rec_.outRowBytes = outRowBytes;
+    rec_.maskRowBytes = maskRowBytes;
+    rec_.inColumnBytes = static_cast<int16_t>(q.inHi - q.inLo + 1);
+    rec_.outColumnBytes = static_cast<int16_t>(q.outHi - q.outLo + 1);
+    rec_.inPlaneBytes = rec_.outPlaneBytes = 1;
+    outRowBytes_ = outRowBytes;
+    loadedRequest_ = q;
+    loaded_ = true;
+    if (!Empty(q.in) || !Empty(q.out)) rowsDelivered_ += std::max(q.in.bottom - q.in.top, q.out.bottom - q.out.top);
+    return 0;
+  }
+
+  static constexpr OSType kHostSignature = 0x514D5048;  // 'QMPH'
+
+  Image& image_;
+  const FilterOptions& opt_;
+  Progress& progress_;
+  FilterRecord rec_{};
+  BigDocumentStruct big_{};
+  BufferProcs buffers_{};
+  HandleProcs handles_{};
+  PlatformData platform_{};
+  HostMemory memory_;
+  SuiteBroker suites_;
+  VRect filterRect32_{};
+  std::vector<uint8_t> inBuf_, outBuf_, maskBuf_;
+  int32_t outRowBytes_ = 0;
+  Request loadedRequest_;
+  bool loaded_ = false;
+  int32_t rowsDelivered_ = 0;
+  int32_t advanceCalls_ = 0;
+};
+
+bool AnyRequested(const FilterRecord& r, const BigDocumentStruct* big) {
+  if (big && big->PluginUsing32BitCoordinates)
+    return !Empty(big->inRect32) || !Empty(big->outRect32) || (r.haveMask && !Empty(big->maskRect32));
+  auto e = [](const Rect& x) { return x.bottom <= x.top || x.right <= x.left; };
+  return !e(r.inRect) || !e(r.outRect) || (r.haveMask && !e(r.maskRect));
+}
+
+}  // namespace
+
+FilterOutcome RunFilter(const PluginModule& module, const std::string& entryName, Image& image,
+                        const FilterOptions& options, Progress& progress) {
+  auto entry = reinterpret_cast<Entry>(module.Symbol(entryName.c_str()));
+  if (!entry) throw std::runtime_error("the plug-in exports no \"" + entryName + "\"");
+  FilterSession session(image, options, progress);
+  FilterRecord& rec = session.record();
+  intptr_t data = 0;
+  FilterOutcome out;
+  auto call = [&](int16_t selector, const char* name, void* block) {
+    int16_t result = 0;
+    entry(selector, block, &data, &result);
+    if (result != 0 && out.selector.empty()) {
+      out.result = result;
+      out.selector = name;
+    }
+    return result;
+  };
+
+  if (options.showAbout) {
+    AboutRecord about{};
+    PlatformData platform{};
+    about.platformData = &platform;
+    about.sSPBasic = session.basic();
+    if (call(filterSelectorAbout, "about", &about) != 0) return out;
+  }
+  if (call(filterSelectorParameters, "parameters", &rec) != 0) return out;
+  if (call(filterSelectorPrepare, "prepare", &rec) != 0) return out;
+  if (call(filterSelectorStart, "start", &rec) == 0) {
+    // Photoshop calls finish whenever start succeeded, even after a failed continue.
+    int guard = 0;
+    while (AnyRequested(rec, rec.bigDocumentData) && guard++ < (1 << 26)) {
+      if (int16_t err = session.LoadIfChanged()) {
+        out.result = err;
+        out.selector = "host";
+        break;
+      }
+      int16_t r = call(filterSelectorContinue, "continue", &rec);
+      session.WriteBack();
+      if (r != 0) break;
+    }
+    call(filterSelectorFinish, "finish", &rec);
+  }
+  progress.Finish();
+  out.rowsDelivered = session.rowsDelivered();
+  out.leftoverBuffers = session.memory().LiveBuffers();
+  return out;
+}
+
+}  // namespace plughost

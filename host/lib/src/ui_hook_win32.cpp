@@ -1,0 +1,72 @@
+// Windows: lets the real dialogs appear, reads what they show, and answers them from the
+// script, all on the host's own thread (the dialog's modal loop runs the timer).
+#include <windows.h>
+
+#include "plughost/ui_script.h"
+
+namespace plughost {
+namespace {
+
+UiScript* g_script = nullptr;
+HHOOK g_hook = nullptr;
+constexpr UINT_PTR kAnswerTimer = 0x51A7;
+
+BOOL CALLBACK CollectText(HWND child, LPARAM lp) {
+  auto* texts = reinterpret_cast<std::vector<std::string>*>(lp);
+  char cls[32] = {};
+  GetClassNameA(child, cls, sizeof cls);
+  const LONG style = GetWindowLongA(child, GWL_STYLE);
+  // Icons and bitmaps carry no text a user reads.
+  if (lstrcmpiA(cls, "Static") == 0 && ((style & SS_TYPEMASK) == SS_ICON || (style & SS_TYPEMASK) == SS_BITMAP))
+    return TRUE;
+  char text[1024] = {};
+  GetWindowTextA(child, text, sizeof text);
+  texts->emplace_back(text);
+  return TRUE;
+}
+
+void CALLBACK Answer(HWND dlg, UINT, UINT_PTR, DWORD) {
+  if (!g_script) return;
+  static HWND reported = nullptr;
+  if (reported != dlg) {
+    reported = dlg;
+    char caption[512] = {};
+    GetWindowTextA(dlg, caption, sizeof caption);
+    std::vector<std::string> texts;
+    EnumChildWindows(dlg, CollectText, reinterpret_cast<LPARAM>(&texts));
+    g_script->Report(false, caption, texts);
+  }
+  int32_t action = g_script->Next();
+  if (action == QM_ACTION_DEFAULT) {
+    LRESULT def = SendMessageA(dlg, DM_GETDEFID, 0, 0);
+    action = HIWORD(def) == DC_HASDEFID ? LOWORD(def) : QM_ACTION_CLOSE;
+  }
+  if (action == QM_ACTION_CLOSE)
+    PostMessageA(dlg, WM_CLOSE, 0, 0);
+  else
+    PostMessageA(dlg, WM_COMMAND, MAKEWPARAM(action, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dlg, action)));
+}
+
+LRESULT CALLBACK AfterMessage(int code, WPARAM wp, LPARAM lp) {
+  if (code == HC_ACTION) {
+    const auto* m = reinterpret_cast<const CWPRETSTRUCT*>(lp);
+    // Answer once the dialog has been initialised and had a moment on screen.
+    if (m->message == WM_INITDIALOG) SetTimer(m->hwnd, kAnswerTimer, 300, Answer);
+  }
+  return CallNextHookEx(g_hook, code, wp, lp);
+}
+
+}  // namespace
+
+UiScript::Win32Hook::Win32Hook(UiScript& script) {
+  g_script = &script;
+  g_hook = SetWindowsHookExA(WH_CALLWNDPROCRET, AfterMessage, nullptr, GetCurrentThreadId());
+}
+
+UiScript::Win32Hook::~Win32Hook() {
+  if (g_hook) UnhookWindowsHookEx(g_hook);
+  g_hook = nullptr;
+  g_script = nullptr;
+}
+
+}  // namespace plughost
