@@ -32,6 +32,25 @@ TEST(Plane, UnpacksPackedGroups) {
   EXPECT_EQ(out[4], 0);  // the odd last sample has no bytes of its own
 }
 
+// Every row width, so that the wide steps, the two-sample steps and the odd end all meet the
+// formula; nothing may be written past the row.
+TEST(Plane, UnpacksRowsOfEveryWidth) {
+  std::vector<std::uint8_t> bytes(200);
+  for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<std::uint8_t>(i * 37 + 11);
+  for (std::uint32_t width = 1; width <= 120; ++width) {
+    std::vector<std::uint16_t> out(width + 8, 0xBEEF);
+    UnpackPacked12(bytes.data(), width, out.data());
+    for (std::uint32_t x = 0; x < width; ++x) {
+      const std::size_t g = x / 2 * 3;
+      const unsigned expected = x == width - 1 && (width & 1)  ? 0
+                                : x % 2 == 0                   ? bytes[g] * 16u + (bytes[g + 1] >> 4)
+                                                               : (bytes[g + 1] & 15u) * 256u + bytes[g + 2];
+      ASSERT_EQ(out[x], expected) << "width " << width << " x " << x;
+    }
+    for (std::uint32_t x = width; x < out.size(); ++x) ASSERT_EQ(out[x], 0xBEEF) << "width " << width;
+  }
+}
+
 TEST(Plane, Limits16BitValues) {
   const std::uint8_t row[] = {0x0F, 0xFF, 0x10, 0x00, 0xFF, 0xFF, 0x00, 0x01};
   std::uint16_t out[4];
