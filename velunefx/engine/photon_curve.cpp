@@ -1,0 +1,109 @@
+#include "engine/photon_curve.h"
+
+#include <cmath>
+
+namespace velune {
+
+double curve_F(double v, double hardness) {
+  return 20.0 * std::pow(10.0, std::tan((v - 135.0) / 150.0) * hardness / 0.65 - 1.4);
+}
+
+double curve_E(double v, double hardness) {
+  return curve_F(v, hardness) - curve_F(0.0, hardness);
+}
+
+double curve_E_inv(double light, double hardness) {
+  if (!(light > 0.0)) {
+    return 0.0;
+  }
+  const double x = (std::log10((light + curve_F(0.0, hardness)) * 0.05) + 1.4) * 0.65 / hardness;
+  return std::atan(x) * 150.0 + 135.0;
+}
+
+float photon_value(int32_t v, double hardness, double brightness) {
+  return static_cast<float>(brightness * curve_F(v, hardness) - brightness * curve_F(0.0, hardness));
+}
+
+float full_coverage_weight(double hardness, double brightness) {
+  return photon_value(127, hardness, brightness);
+}
+
+int32_t engine_diameter(double d) {
+  if (!(d > 1.0)) {
+    return 1;
+  }
+  auto size = static_cast<int32_t>(std::ceil(d));
+  return (size % 2 == 0) ? size + 1 : size;
+}
+
+int32_t mask_size(double d, bool micro) {
+  if (micro && d <= 3.0) {
+    const int32_t size = 2 * static_cast<int32_t>(d + 2.0);
+    return (size % 2 == 0) ? size + 1 : size;
+  }
+  return engine_diameter(d);
+}
+
+bool uses_micro_pattern(double d, bool micro) {
+  return micro && d > 1.0 && d <= 3.0;
+}
+
+namespace {
+
+// Snaps the outer ends of the range to 0 and 255 and keeps the middle.
+double snap(double t, double low, double high) {
+  if (t > high) {
+    return 255.0;
+  }
+  if (t < low) {
+    return 0.0;
+  }
+  return t;
+}
+
+}  // namespace
+
+uint8_t quantise_level(float value, int32_t quality, double d) {
+  double t = static_cast<double>(value) + 0.5;
+  enum { kHigh, kNormal, kLow, kFine } rule = kHigh;
+  switch (quality) {
+    case kQualityNormal:
+      rule = kNormal;
+      break;
+    case kQualityLow:
+      rule = kLow;
+      break;
+    case kQualityAutoQuality:
+      rule = d < 10.0 ? kHigh : (d < 50.0 ? kFine : kNormal);
+      break;
+    case kQualityAutoSpeed:
+      rule = d < 10.0 ? kHigh : (d < 50.0 ? kNormal : kLow);
+      break;
+    default:  // High, and anything unknown keeps the full detail
+      rule = kHigh;
+      break;
+  }
+  switch (rule) {
+    case kNormal:
+      t = snap(t, 64.0, 191.0);
+      break;
+    case kLow:
+      t = t > 127.0 ? 255.0 : 0.0;
+      break;
+    case kFine:
+      t = snap(t, 15.0, 240.0);
+      break;
+    case kHigh:
+      break;
+  }
+  // The middle band of every rule is already inside [0, 255]; this also catches NaN.
+  if (!(t >= 0.0)) {
+    return 0;
+  }
+  if (t >= 255.0) {
+    return 255;
+  }
+  return static_cast<uint8_t>(t);
+}
+
+}  // namespace velune
