@@ -39,7 +39,7 @@ void CALLBACK Answer(HWND dlg, UINT, UINT_PTR, DWORD) {
   int32_t action = g_script->Next();
   if (action == QM_ACTION_DEFAULT) {
     LRESULT def = SendMessageA(dlg, DM_GETDEFID, 0, 0);
-    action = HIWORD(def) == DC_HASDEFID ? LOWORD(def) : QM_ACTION_CLOSE;
+    action = HIWORD(def) == DC_HASDEFID ? static_cast<int32_t>(LOWORD(def)) : int32_t{QM_ACTION_CLOSE};
   }
   if (action == QM_ACTION_CLOSE)
     PostMessageA(dlg, WM_CLOSE, 0, 0);
