@@ -160,21 +160,24 @@ bool BokehEngine::pre_process_RGB(const SliceView& slice, const int32_t* row_cou
   src_pad_ = pad;
   src_stride_ = static_cast<std::ptrdiff_t>(stride);
   auto* base = reinterpret_cast<uint16_t*>(src_data_.data);
+  const std::size_t pad_bytes = static_cast<std::size_t>(pad) * 4 * sizeof(uint16_t);
   for (int32_t y = 0; y < slice.height; ++y) {
     uint16_t* row = base + y * src_stride_;
-    std::memset(row, 0, static_cast<std::size_t>(stride) * sizeof(uint16_t));
     if (row_counts != nullptr && row_counts[y] == 0) {
-      continue;  // nothing of this slice lies in the row: leave it blank unread
+      // Nothing of this slice lies in the row: leave it blank, unread.
+      std::memset(row, 0, static_cast<std::size_t>(stride) * sizeof(uint16_t));
+      continue;
     }
+    std::memset(row, 0, pad_bytes);
+    std::memset(row + 4 * (pad + slice.width), 0, pad_bytes);
     const uint8_t* in = slice.pixels + y * slice.pitch;
     uint16_t* out = row + 4 * pad;
     for (int32_t x = 0; x < slice.width; ++x, in += 4, out += 4) {
-      if (in[0] != 0) {
-        out[0] = kAlphaMarker;
-        out[1] = in[1];
-        out[2] = in[2];
-        out[3] = in[3];
-      }
+      const bool inside = in[0] != 0;
+      out[0] = inside ? kAlphaMarker : 0;
+      out[1] = inside ? in[1] : 0;
+      out[2] = inside ? in[2] : 0;
+      out[3] = inside ? in[3] : 0;
     }
   }
   return true;

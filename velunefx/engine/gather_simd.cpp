@@ -79,11 +79,18 @@ VELUNE_TARGET_SSE2 void step(const SimdTerm* terms, int32_t count, std::ptrdiff_
   add_step(lo, hi, _mm_add_ps(_mm_add_ps(p0, p1), _mm_add_ps(p2, p3)));
 }
 
+// add_sums() in SSE2, rounding alike: each sum (colour times mask / 255 when dimmed) is
+// rounded to float, then added to the cell in float.
 VELUNE_TARGET_SSE2 void store(const RowJob& job, int32_t x, __m128d lo, __m128d hi) {
-  alignas(16) double sums[4];
-  _mm_store_pd(sums, lo);
-  _mm_store_pd(sums + 2, hi);
-  add_sums(job.acc + 4 * static_cast<std::ptrdiff_t>(x), sums, job.mask[x]);
+  float* cell = job.acc + 4 * static_cast<std::ptrdiff_t>(x);
+  const uint8_t mask = job.mask[x];
+  if (mask != 255) {
+    const double k = mask / 255.0;
+    lo = _mm_mul_pd(lo, _mm_set_pd(k, 1.0));
+    hi = _mm_mul_pd(hi, _mm_set1_pd(k));
+  }
+  const __m128 sums = _mm_movelh_ps(_mm_cvtpd_ps(lo), _mm_cvtpd_ps(hi));
+  _mm_storeu_ps(cell, _mm_add_ps(_mm_loadu_ps(cell), sums));
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <ostream>
 #include <random>
 #include <vector>
 
@@ -120,6 +121,11 @@ struct Case {
   bool grey;
   bool micro;
 };
+
+void PrintTo(const Case& c, std::ostream* os) {
+  *os << "pattern " << c.pattern << " d " << c.d << " quality " << c.quality << (c.grey ? " grey" : " colour")
+      << (c.micro ? " micro" : "");
+}
 
 class GatherMatchesDirect : public ::testing::TestWithParam<Case> {};
 
