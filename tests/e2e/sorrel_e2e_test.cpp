@@ -222,3 +222,37 @@ TEST(SorrelEndToEnd, BadInputGivesAClearMessage) {
   r = Plughost(wd, {"filter", HostPath(wd / "missing.8bf"), HostPath(wd / "in.png"), "-o", HostPath(wd / "o.png")});
   EXPECT_NE(r.status, 0);
 }
+
+TEST(SorrelEndToEnd, NoMemoryForTheGlobalsGivesOutOfMemory) {
+  Workdir wd;
+  plughost::WritePng((wd / "in.png").string(), Pattern(4, 4));
+  Result r = Plughost(wd, {"filter", HostPath(kSorrel), HostPath(wd / "in.png"), "-o", HostPath(wd / "out.png"),
+                           "--memory", "0"});
+  EXPECT_EQ(r.status, 5) << r.err;
+  EXPECT_NE(r.err.find("out of memory (-108) (during parameters)"), std::string::npos) << r.err;
+}
+
+#ifndef _WIN32
+#include <dlfcn.h>
+
+// Selectors a filter does not know are refused without touching anything.
+TEST(SorrelEntry, UnknownSelectorsAreBadParameters) {
+  if (!kWine.empty() || kSorrel.find(".so") == std::string::npos) GTEST_SKIP() << "native module only";
+  void* lib = dlopen(kSorrel.c_str(), RTLD_NOW | RTLD_LOCAL);
+  ASSERT_NE(lib, nullptr) << dlerror();
+  using Entry = void (*)(int16_t, void*, intptr_t*, int16_t*);
+  auto entry = reinterpret_cast<Entry>(dlsym(lib, "ENTRYPOINT"));
+  ASSERT_NE(entry, nullptr);
+  for (int16_t selector : {int16_t{6}, int16_t{99}, int16_t{-1}}) {
+    intptr_t data = 0;
+    int16_t result = 0;
+    entry(selector, nullptr, &data, &result);
+    EXPECT_EQ(result, -30100) << selector;
+    EXPECT_EQ(data, 0) << "no globals for a refused selector";
+  }
+  auto proc = reinterpret_cast<intptr_t (*)(void*, uint32_t, uintptr_t, intptr_t)>(dlsym(lib, "DissolveProc"));
+  ASSERT_NE(proc, nullptr);
+  EXPECT_EQ(proc(nullptr, 0x110, 0, 0), 1);
+  dlclose(lib);
+}
+#endif
