@@ -268,8 +268,10 @@ void print_summary() {
               "direct ms", "direct/", "plain/simd", "rows", "max diff");
   std::printf("%-4s %-7s %12s %12s %12s %10s %11s %8s %10s\n", "", "", "/frame", "/frame", "/frame", "engine", "",
               "timed", "(rel)");
-  for (const auto& [key, r] : results()) {
-    const auto get = [&](const char* name) {
+  for (const auto& entry : results()) {
+    const auto& key = entry.first;
+    const auto& r = entry.second;
+    const auto get = [&r](const char* name) {
       const auto it = r.find(name);
       return it == r.end() ? 0.0 : it->second;
     };

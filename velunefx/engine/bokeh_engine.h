@@ -64,6 +64,7 @@ struct RunParams {
   const uint8_t* mask = nullptr;
   std::ptrdiff_t mask_pitch = 0;
   // Per-row occupancy of the mask; rows counting 0 are neither read nor gathered.
+  // nullptr counts every row as occupied.
   const int32_t* row_counts = nullptr;
   double diameter = 1.0;  // blur diameter d of the slice; d <= 1 is in focus
   double distance = 0.0;  // representative distance, kept for the driver's bookkeeping
