@@ -261,6 +261,9 @@ std::string RawFile::Version() const { return hasPrd_ ? std::string(version_, 8)
 
 bool RawFile::Open() {
   if (parsed_) return true;
+  // A failed parse leaves half-read state behind; it is not tried again.
+  if (openTried_) return false;
+  openTried_ = true;
   if (!source_) return Fail("no file");
   if (!ReadBlocks()) return false;
   IdentifyModel();

@@ -60,6 +60,17 @@ TEST(Container, Model2BecomesModel3WithALongSettingsTable) {
   }
 }
 
+TEST(Container, AFailedOpenStaysFailed) {
+  MrwSpec s;
+  s.prdLength = 23;
+  auto f = FromSpec(s);
+  EXPECT_FALSE(f->Open());
+  EXPECT_FALSE(f->Open());
+  EXPECT_FALSE(f->IsOpen());
+  EXPECT_FALSE(f->LoadPlane());
+  EXPECT_EQ(f->GetThumbnail(), nullptr);
+}
+
 TEST(Container, RefusesBadSignaturesAndShortBlocks) {
   auto bytes = WriteMrw(MrwSpec{}).bytes;
   for (std::size_t i = 0; i < 4; ++i) {
@@ -181,19 +192,20 @@ TEST(Container, Pattern4ExchangesWbgEntriesAtPlaneLoad) {
   EXPECT_DOUBLE_EQ(g->WbCoefficient(0, kWbRed), 0.5);
 }
 
-TEST(Container, TemperatureModelFromTungstenAndDaylight) {
+// The model is anchored so that the tungsten preset reads as 2800 K and daylight as 5500 K.
+TEST(Container, TemperatureModelMeetsItsAnchors) {
   MrwSpec s;
-  s.rifValues[0] = 100;
-  s.rifValues[1] = 300;
-  s.rifValues[2] = 200;
-  s.rifValues[3] = 150;
+  s.wbgScale = {2, 0, 0, 2};
   auto f = FromSpec(s);
   ASSERT_TRUE(f->Open());
-  const double fl = std::log(100.0 / 300), g = std::log(200.0 / 150);
   const TemperatureModel t = f->GetTemperatureModel();
-  EXPECT_NEAR(t.d, (2800 * fl - 5500 * g) / 2700, 1e-12);
-  EXPECT_NEAR(t.e, 2800 * (fl + t.d), 1e-9);
-  s.rifValues[3] = 0;
+  const auto kelvin = [&](int preset) {
+    return t.e / (t.d + std::log(f->WbCoefficient(preset, kWbRed) / f->WbCoefficient(preset, kWbBlue)));
+  };
+  EXPECT_NEAR(kelvin(1), 2800, 1e-6);
+  EXPECT_NEAR(kelvin(2), 5500, 1e-6);
+
+  s.rifValues[3] = 0;  // a missing gain gives no model
   auto z = FromSpec(s);
   ASSERT_TRUE(z->Open());
   EXPECT_EQ(z->GetTemperatureModel().d, 0.0);

@@ -128,6 +128,7 @@ private:
   std::unique_ptr<ByteSource> source_;
   std::string error_;
   bool parsed_ = false;
+  bool openTried_ = false;
 
   // PRD
   bool hasPrd_ = false;
