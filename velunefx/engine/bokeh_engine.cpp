@@ -123,7 +123,8 @@ int32_t BokehEngine::run(const RunParams& params) {
   const double d = params.diameter;
   const bool in_focus = !(d > 1.0);
   bool ok = true;
-  if (!std::isfinite(d) || params.channel_levels != 256) {
+  // The effect asks for at most a few hundred pixels; the bound keeps sizes inside int32.
+  if (!std::isfinite(d) || d > 1e6 || params.channel_levels != 256) {
     ok = fail(kErrBadInput, "Unsupported diameter or channel depth at run()");
   }
   const bool micro = uses_micro_pattern(d, params.use_micro);

@@ -118,6 +118,9 @@ TEST(EngineFailures, InconsistentInputIsRefusedWithoutTouchingMemory) {
   deep.channel_levels = 65536;
   EXPECT_EQ(engine.run(deep), kErrBadInput);
 
+  RunParams huge = f.params(1e300, kQualityHigh);
+  EXPECT_EQ(engine.run(huge), kErrBadInput);
+
   RunParams short_pitch = f.params(7.0, kQualityHigh);
   short_pitch.accumulator_pitch = 8;
   EXPECT_EQ(engine.run(short_pitch), kErrBadInput);
