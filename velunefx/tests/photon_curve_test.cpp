@@ -17,15 +17,8 @@ TEST(PhotonCurve, InverseUndoesTheCurveAcrossValuesAndHardness) {
   }
 }
 
-TEST(PhotonCurve, ZeroIsDarkAndLightGrowsWithValue) {
-  EXPECT_EQ(curve_E(0, 1.0), 0.0);
-  EXPECT_EQ(photon_value(0, 1.3, 4.0), 0.0f);
-  for (int v = 1; v <= 255; ++v) {
-    EXPECT_GT(photon_value(v, 1.0, 1.0), photon_value(v - 1, 1.0, 1.0));
-  }
-  // Highlights dominate: full white carries far more light than mid grey.
-  EXPECT_GT(photon_value(255, 1.0, 1.0), 20 * photon_value(128, 1.0, 1.0));
-  // Brightness scales the light linearly.
+TEST(PhotonCurve, ZeroIsDarkAndBrightnessScalesTheLight) {
+  EXPECT_EQ(photon_value(0, 1.3, 4.0), 0.0f);  // so transparent and black pixels add nothing
   EXPECT_FLOAT_EQ(photon_value(200, 1.0, 3.0), 3.0f * photon_value(200, 1.0, 1.0));
   EXPECT_FLOAT_EQ(full_coverage_weight(1.0, 2.0), photon_value(127, 1.0, 2.0));
 }

@@ -83,19 +83,6 @@ TEST_F(ShapeFolder, MissingOrEmptyFolderFindsNothing) {
   EXPECT_TRUE(list_directory(path("no_such_shape")).empty());
 }
 
-TEST_F(ShapeFolder, ListingIsSortedAndMarksFolders) {
-  touch("b.tif");
-  fs::create_directories(folder_ / "a");
-  touch("c");
-  const auto entries = list_directory(folder());
-  ASSERT_EQ(entries.size(), 3u);
-  EXPECT_EQ(entries[0].name, "a");
-  EXPECT_TRUE(entries[0].is_directory);
-  EXPECT_EQ(entries[1].name, "b.tif");
-  EXPECT_FALSE(entries[1].is_directory);
-  EXPECT_EQ(entries[2].name, "c");
-}
-
 TEST(LeadingNumber, ReadsLikeAtolWithoutOverflow) {
   EXPECT_EQ(leading_number("301"), 301);
   EXPECT_EQ(leading_number(" 12abc"), 12);
