@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <fstream>
@@ -26,14 +27,17 @@ std::string Slurp(const std::string& path) {
   return s.str();
 }
 
-RunResult Mrwdump(const std::string& args) {
-  const std::string dir = ::testing::TempDir();
-  const std::string cmd = std::string("'") + MRWDUMP_PATH + "' " + args + " >'" + dir + "mrwdump.out' 2>'" + dir + "mrwdump.err'";
-  const int rc = std::system(cmd.c_str());
-  return {WIFEXITED(rc) ? WEXITSTATUS(rc) : -1, Slurp(dir + "mrwdump.out"), Slurp(dir + "mrwdump.err")};
+// ctest runs test cases as parallel processes: each keeps its files apart by its process id.
+std::string Temp(const std::string& name) {
+  return ::testing::TempDir() + "mrwdump_" + std::to_string(::getpid()) + "_" + name;
 }
 
-std::string Temp(const std::string& name) { return ::testing::TempDir() + name; }
+RunResult Mrwdump(const std::string& args) {
+  const std::string out = Temp("stdout"), err = Temp("stderr");
+  const std::string cmd = std::string("'") + MRWDUMP_PATH + "' " + args + " >'" + out + "' 2>'" + err + "'";
+  const int rc = std::system(cmd.c_str());
+  return {WIFEXITED(rc) ? WEXITSTATUS(rc) : -1, Slurp(out), Slurp(err)};
+}
 
 // Reads a binary PGM of maxval 4095 (two big-endian bytes a sample).
 bool ReadPgm(const std::string& path, std::uint32_t& w, std::uint32_t& h, std::vector<std::uint16_t>& px) {
