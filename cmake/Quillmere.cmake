@@ -23,6 +23,12 @@ if(QM_SANITIZE AND NOT WIN32)
   add_link_options(-fsanitize=${QM_SANITIZE})
 endif()
 
+if(QM_FUZZ)
+  # Everything a fuzzer reaches is built for coverage and checked by the sanitizers.
+  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
 if(WIN32)
   # Plug-ins must load with nothing beside them: link the C and C++ runtimes in.
   add_link_options(-static -static-libgcc -static-libstdc++)
@@ -68,7 +74,10 @@ function(qm_add_plugin target)
     target_include_directories(${target} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
   else()
     set_target_properties(${target} PROPERTIES SUFFIX ${P_SUFFIX}.so)
-    target_link_options(${target} PRIVATE -Wl,--no-undefined)
+    if(NOT QM_FUZZ)
+      # clang leaves sanitizer runtimes out of shared libraries; elsewhere catch missing symbols.
+      target_link_options(${target} PRIVATE -Wl,--no-undefined)
+    endif()
   endif()
   target_link_libraries(${target} PRIVATE ${P_LIBS} qm_platform)
   qm_warnings(${target})

@@ -10,10 +10,7 @@
 #include <dlfcn.h>
 #endif
 
-#if __has_include("pe_image.h")
 #include "pe_image.h"
-#define QM_HAVE_PE 1
-#endif
 
 namespace plughost {
 
@@ -68,11 +65,9 @@ PluginFileInfo ReadPluginFile(const std::string& path) {
   std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   PluginFileInfo info;
   if (bytes.size() >= 2 && bytes[0] == 'M' && bytes[1] == 'Z') {
-#ifndef QM_HAVE_PE
-    throw std::runtime_error("no PE reader");
-#else
-    auto pe = qm::host::pe::PeImage::Parse(bytes);
-    if (!pe) throw std::runtime_error(path + ": not a valid PE file");
+    std::string why;
+    auto pe = qm::host::pe::PeImage::Parse(std::span<const uint8_t>(bytes), &why);
+    if (!pe) throw std::runtime_error(path + ": not a valid PE file (" + why + ")");
     const bool x64 = pe->machine() == qm::host::pe::Machine::Amd64;
     info.arch = x64 ? Arch::X64 : Arch::X86;
     info.format = std::string(x64 ? "PE32+ x86-64" : "PE32 i386") + (pe->is_dll() ? " DLL" : " executable");
@@ -80,7 +75,6 @@ PluginFileInfo ReadPluginFile(const std::string& path) {
     auto res = pe->find_resource(qm::host::pe::ResourceKey::named("PIPL"), qm::host::pe::ResourceKey::id(16000));
     if (!res) throw std::runtime_error(path + ": no PiPL resource 16000");
     info.piplBytes.assign(res->begin(), res->end());
-#endif
   } else {
 #ifdef _WIN32
     throw std::runtime_error(path + ": not a Windows plug-in");
