@@ -14,3 +14,9 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+# Wraps FindTIFF so TIFF::TIFF brings the codec libraries the static libtiff needs.
+# list(FIND), not IN_LIST: projects with an old cmake_minimum_required read this file too.
+list(FIND CMAKE_MODULE_PATH ${CMAKE_CURRENT_LIST_DIR}/mingw-modules _qm_found)
+if(_qm_found EQUAL -1)
+  list(APPEND CMAKE_MODULE_PATH ${CMAKE_CURRENT_LIST_DIR}/mingw-modules)
+endif()
