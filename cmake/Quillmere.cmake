@@ -79,7 +79,7 @@ function(qm_add_plugin target)
       target_link_options(${target} PRIVATE -Wl,--no-undefined)
     endif()
   endif()
-  target_link_libraries(${target} PRIVATE ${P_LIBS} qm_platform)
+  target_link_libraries(${target} PRIVATE ${P_LIBS} qm_platform_ui)
   qm_warnings(${target})
 endfunction()
 

@@ -6,6 +6,11 @@
 #include <string>
 #include <vector>
 
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
+
 #include "plughost/filter_host.h"
 #include "plughost/image.h"
 #include "plughost/module.h"
@@ -205,6 +210,11 @@ int Filter(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+#ifdef _WIN32
+  // The same bytes on every platform: no carriage returns added to what scripts read.
+  _setmode(_fileno(stdout), _O_BINARY);
+  _setmode(_fileno(stderr), _O_BINARY);
+#endif
   if (argc < 2) return Usage(nullptr);
   const std::string cmd = argv[1];
   try {

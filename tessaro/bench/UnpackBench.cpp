@@ -20,7 +20,7 @@ constexpr std::uint16_t kWidth = 3264, kHeight = 2448;  // 7.99 megapixels, a Di
 
 const testing::MrwFile& File() {
   static const testing::MrwFile file = [] {
-    testing::MrwSpec s;
+    testing::MrwLayout s;
     s.width = kWidth;
     s.height = kHeight;
     s.packed = true;

@@ -153,7 +153,7 @@ void AddBlock(Bytes& out, const char* name, const Bytes& data, std::uint32_t sta
   out.insert(out.end(), data.begin(), data.end());
 }
 
-Bytes MakeTtw(const MrwSpec& s) {
+Bytes MakeTtw(const MrwLayout& s) {
   TiffBuilder t(s.bigEndian);
   using T = TiffBuilder;
   if (!s.model.empty()) t.AddAscii(T::kIfd0, 272, s.model);
@@ -195,7 +195,7 @@ Bytes MakeTtw(const MrwSpec& s) {
   return t.Build();
 }
 
-Bytes MakeRaw(const MrwSpec& s) {
+Bytes MakeRaw(const MrwLayout& s) {
   std::vector<std::uint16_t> samples = s.samples.empty() ? TestSamples(s.width, s.height) : s.samples;
   samples.resize(std::size_t{s.width} * s.height, 0);
   Bytes raw;
@@ -282,7 +282,7 @@ std::vector<std::uint16_t> TestSamples(std::uint32_t width, std::uint32_t height
   return v;
 }
 
-MrwFile WriteMrw(const MrwSpec& s) {
+MrwFile WriteMrw(const MrwLayout& s) {
   Bytes blocks;
   {
     Bytes prd;
@@ -334,7 +334,7 @@ MrwFile WriteMrw(const MrwSpec& s) {
   return f;
 }
 
-std::vector<std::uint16_t> ExpectedPlane(const MrwSpec& s) {
+std::vector<std::uint16_t> ExpectedPlane(const MrwLayout& s) {
   std::vector<std::uint16_t> v = s.samples.empty() ? TestSamples(s.width, s.height) : s.samples;
   v.resize(std::size_t{s.width} * s.height, 0);
   for (std::size_t i = 0; i < v.size(); ++i) {
@@ -348,8 +348,8 @@ std::vector<std::uint16_t> ExpectedPlane(const MrwSpec& s) {
   return v;
 }
 
-MrwSpec SampleSpec() {
-  MrwSpec s;
+MrwLayout SampleLayout() {
+  MrwLayout s;
   s.width = 64;
   s.height = 48;
   s.packed = true;

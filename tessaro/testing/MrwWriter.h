@@ -28,7 +28,7 @@ RgbImage QuadrantImage(std::uint32_t width, std::uint32_t height);
 std::vector<std::uint16_t> TestSamples(std::uint32_t width, std::uint32_t height, std::uint32_t seed = 1,
                                        std::uint16_t limit = 4095);
 
-struct MrwSpec {
+struct MrwLayout {
   // PRD
   std::string version = "27820001";
   std::uint16_t width = 16, height = 12;            // sensor
@@ -78,14 +78,14 @@ struct MrwFile {
   std::size_t rawData = 0;     // where the raw samples start
 };
 
-MrwFile WriteMrw(const MrwSpec& spec);
+MrwFile WriteMrw(const MrwLayout& layout);
 
 // The samples as the reader must give them: limited to 4095, the odd last sample of a packed
 // row 0.
-std::vector<std::uint16_t> ExpectedPlane(const MrwSpec& spec);
+std::vector<std::uint16_t> ExpectedPlane(const MrwLayout& layout);
 
 // The bundled sample: 64x48, packed, with camera settings, a subject area and a thumbnail.
-MrwSpec SampleSpec();
+MrwLayout SampleLayout();
 
 bool WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes);
 

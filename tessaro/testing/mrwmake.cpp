@@ -18,16 +18,16 @@ std::vector<std::uint32_t> Settings(std::size_t n) {
 }
 
 bool Seeds(const std::string& dir) {
-  std::vector<std::pair<std::string, MrwSpec>> seeds;
+  std::vector<std::pair<std::string, MrwLayout>> seeds;
   {
-    MrwSpec s;  // packed, big-endian TIFF, thumbnail in tag 129, camera turned clockwise
+    MrwLayout s;  // packed, big-endian TIFF, thumbnail in tag 129, camera turned clockwise
     s.orientation = 6;
     s.cameraSettings = Settings(57);
     s.thumbnailJpeg = EncodeJpeg(QuadrantImage(16, 8), 80);
     seeds.emplace_back("packed-mm-rot6.mrw", s);
   }
   {
-    MrwSpec s;  // 16-bit, little-endian TIFF, green-first pattern, thumbnail in tags 136/137
+    MrwLayout s;  // 16-bit, little-endian TIFF, green-first pattern, thumbnail in tags 136/137
     s.version = "27660001";
     s.packed = false;
     s.bigEndian = false;
@@ -42,7 +42,7 @@ bool Seeds(const std::string& dir) {
     seeds.emplace_back("16bit-ii-pattern4.mrw", s);
   }
   {
-    MrwSpec s;  // bare: PRD only, odd width
+    MrwLayout s;  // bare: PRD only, odd width
     s.version = "12345678";
     s.width = 7;
     s.height = 5;
@@ -50,7 +50,7 @@ bool Seeds(const std::string& dir) {
     seeds.emplace_back("bare-odd.mrw", s);
   }
   {
-    MrwSpec s;  // an unknown block and an IFD chain that points back at itself
+    MrwLayout s;  // an unknown block and an IFD chain that points back at itself
     s.version = "27200001";
     s.orientation = 3;
     s.chainLoop = true;
@@ -60,8 +60,8 @@ bool Seeds(const std::string& dir) {
     s.cameraSettings[48] = s.cameraSettings[47] = 0;
     seeds.emplace_back("unknown-block-loop.mrw", s);
   }
-  for (const auto& [name, spec] : seeds)
-    if (!WriteFile(dir + "/" + name, WriteMrw(spec).bytes)) return false;
+  for (const auto& [name, layout] : seeds)
+    if (!WriteFile(dir + "/" + name, WriteMrw(layout).bytes)) return false;
   return true;
 }
 
@@ -71,7 +71,7 @@ int main(int argc, char** argv) {
   const std::string what = argc == 3 ? argv[1] : "";
   bool ok = false;
   if (what == "sample")
-    ok = WriteFile(argv[2], WriteMrw(SampleSpec()).bytes);
+    ok = WriteFile(argv[2], WriteMrw(SampleLayout()).bytes);
   else if (what == "seeds")
     ok = Seeds(argv[2]);
   else {

@@ -15,12 +15,12 @@ void PutBe32At(std::vector<std::uint8_t>& b, std::size_t at, std::uint32_t v) {
 }
 
 TEST(Container, ReadsPrdGeometryAndModel) {
-  MrwSpec s;
+  MrwLayout s;
   s.width = 20;
   s.height = 10;
   s.imageWidth = 18;
   s.imageHeight = 8;
-  auto f = FromSpec(s);
+  auto f = FromLayout(s);
   ASSERT_TRUE(f->Open()) << f->Error();
   EXPECT_EQ(f->SensorWidth(), 20u);
   EXPECT_EQ(f->SensorHeight(), 10u);
@@ -39,9 +39,9 @@ TEST(Container, ModelTableAndUnknownVersion) {
   } rows[] = {{"27730001", 1, 1}, {"27660001", 2, 1}, {"27790001", 4, 2}, {"27780001", 5, 2}, {"27820001", 6, 3},
               {"27200001", 7, 4}, {"27470002", 9, 5}, {"21810002", 8, 6}, {"27820002", 0, 0}, {"00000000", 0, 0}};
   for (const auto& r : rows) {
-    MrwSpec s;
+    MrwLayout s;
     s.version = r.version;
-    auto f = FromSpec(s);
+    auto f = FromLayout(s);
     ASSERT_TRUE(f->Open()) << r.version;
     EXPECT_EQ(f->GetModelCode(), r.code) << r.version;
     EXPECT_EQ(f->GetColorGroup(), r.group) << r.version;
@@ -50,10 +50,10 @@ TEST(Container, ModelTableAndUnknownVersion) {
 
 TEST(Container, Model2BecomesModel3WithALongSettingsTable) {
   for (const std::size_t n : {39u, 40u}) {
-    MrwSpec s;
+    MrwLayout s;
     s.version = "27660001";
     s.cameraSettings.assign(n, 1);
-    auto f = FromSpec(s);
+    auto f = FromLayout(s);
     ASSERT_TRUE(f->Open());
     EXPECT_EQ(f->GetModelCode(), n > 39 ? 3 : 2) << n;
     EXPECT_EQ(f->GetColorGroup(), 1);
@@ -61,9 +61,9 @@ TEST(Container, Model2BecomesModel3WithALongSettingsTable) {
 }
 
 TEST(Container, AFailedOpenStaysFailed) {
-  MrwSpec s;
+  MrwLayout s;
   s.prdLength = 23;
-  auto f = FromSpec(s);
+  auto f = FromLayout(s);
   EXPECT_FALSE(f->Open());
   EXPECT_FALSE(f->Open());
   EXPECT_FALSE(f->IsOpen());
@@ -72,7 +72,7 @@ TEST(Container, AFailedOpenStaysFailed) {
 }
 
 TEST(Container, RefusesBadSignaturesAndShortBlocks) {
-  auto bytes = WriteMrw(MrwSpec{}).bytes;
+  auto bytes = WriteMrw(MrwLayout{}).bytes;
   for (std::size_t i = 0; i < 4; ++i) {
     auto b = bytes;
     b[i] ^= 0x20;
@@ -80,9 +80,9 @@ TEST(Container, RefusesBadSignaturesAndShortBlocks) {
     EXPECT_FALSE(f->Open());
     EXPECT_FALSE(f->Error().empty());
   }
-  MrwSpec s;
+  MrwLayout s;
   s.prdLength = 23;
-  auto f = FromSpec(s);
+  auto f = FromLayout(s);
   EXPECT_FALSE(f->Open());
   EXPECT_NE(f->Error().find("PRD"), std::string::npos);
 
@@ -92,7 +92,7 @@ TEST(Container, RefusesBadSignaturesAndShortBlocks) {
 }
 
 TEST(Container, BlockLengthsAreCheckedAgainstTheBlockAreaAndFile) {
-  const MrwFile file = WriteMrw(MrwSpec{});
+  const MrwFile file = WriteMrw(MrwLayout{});
   // TTW's length field is the four bytes before its data.
   for (const std::uint32_t n : {0xFFFFFFF0u, static_cast<std::uint32_t>(file.bytes.size()), 7u}) {
     auto b = file.bytes;
@@ -106,12 +106,12 @@ TEST(Container, BlockLengthsAreCheckedAgainstTheBlockAreaAndFile) {
 }
 
 TEST(Container, SkipsUnknownBlocksByTheirLength) {
-  MrwSpec s;
+  MrwLayout s;
   s.wbgGain = {256, 64, 64, 128};
   s.extraBlocks.push_back({"ZZZ", std::vector<std::uint8_t>(13, 0xFF)});
   s.extraBlocks.push_back({"QQQ", {}});
   // The writer puts them right after PRD: TTW, WBG and RIF must still be found after them.
-  auto f = FromSpec(s);
+  auto f = FromLayout(s);
   ASSERT_TRUE(f->Open()) << f->Error();
   EXPECT_TRUE(f->HasWbg());
   EXPECT_DOUBLE_EQ(f->WbCoefficient(0, kWbRed), 4.0);
@@ -120,10 +120,10 @@ TEST(Container, SkipsUnknownBlocksByTheirLength) {
 }
 
 TEST(Container, WhiteBalancePresets) {
-  MrwSpec s;
+  MrwLayout s;
   s.wbgScale = {1, 0, 0, 2};
   s.wbgGain = {256, 64, 96, 512};
-  auto f = FromSpec(s);
+  auto f = FromLayout(s);
   for (int c = 0; c < 4; ++c) EXPECT_EQ(f->WbCoefficient(0, c), 1.0) << "before parse";
   ASSERT_TRUE(f->Open());
   EXPECT_DOUBLE_EQ(f->WbCoefficient(0, kWbRed), 256.0 / 128);
@@ -142,19 +142,19 @@ TEST(Container, WhiteBalancePresets) {
 }
 
 TEST(Container, WhiteBalanceWithoutBlocksAndWithHugeScales) {
-  MrwSpec s;
+  MrwLayout s;
   s.wbg = s.rif = false;
-  auto f = FromSpec(s);
+  auto f = FromLayout(s);
   ASSERT_TRUE(f->Open());
   for (int p = 0; p < 7; ++p)
     for (int c = 0; c < 4; ++c) EXPECT_EQ(f->WbCoefficient(p, c), 1.0);
   EXPECT_EQ(f->RifValue(0), 0.0);
 
   // Only the low five bits of a scale count, and a shift of 31 must not overflow.
-  MrwSpec h;
+  MrwLayout h;
   h.wbgScale = {31, 32 + 1, 255, 0};
   h.wbgGain = {1, 128, 65535, 64};
-  auto g = FromSpec(h);
+  auto g = FromLayout(h);
   ASSERT_TRUE(g->Open());
   EXPECT_DOUBLE_EQ(g->WbCoefficient(0, kWbRed), 1.0 / (64.0 * 2147483648.0));
   EXPECT_DOUBLE_EQ(g->WbCoefficient(0, kWbGreen1), 1.0);
@@ -162,11 +162,11 @@ TEST(Container, WhiteBalanceWithoutBlocksAndWithHugeScales) {
 }
 
 TEST(Container, Pattern4ExchangesWbgEntriesAtPlaneLoad) {
-  MrwSpec s;
+  MrwLayout s;
   s.bayerPattern = 4;
   s.wbgScale = {1, 0, 0, 0};
   s.wbgGain = {64, 128, 256, 512};
-  auto f = FromSpec(s);
+  auto f = FromLayout(s);
   ASSERT_TRUE(f->Open());
   EXPECT_EQ(f->GetBayerOrder(), 1);
   // File order before the load.
@@ -185,7 +185,7 @@ TEST(Container, Pattern4ExchangesWbgEntriesAtPlaneLoad) {
   EXPECT_EQ(f->GetBayerOrder(), 1);
 
   s.bayerPattern = 1;  // other patterns keep the file order
-  auto g = FromSpec(s);
+  auto g = FromLayout(s);
   ASSERT_TRUE(g->Open());
   ASSERT_TRUE(g->LoadPlane());
   EXPECT_EQ(g->GetBayerOrder(), 0);
@@ -194,9 +194,9 @@ TEST(Container, Pattern4ExchangesWbgEntriesAtPlaneLoad) {
 
 // The model is anchored so that the tungsten preset reads as 2800 K and daylight as 5500 K.
 TEST(Container, TemperatureModelMeetsItsAnchors) {
-  MrwSpec s;
+  MrwLayout s;
   s.wbgScale = {2, 0, 0, 2};
-  auto f = FromSpec(s);
+  auto f = FromLayout(s);
   ASSERT_TRUE(f->Open());
   const TemperatureModel t = f->GetTemperatureModel();
   const auto kelvin = [&](int preset) {
@@ -206,7 +206,7 @@ TEST(Container, TemperatureModelMeetsItsAnchors) {
   EXPECT_NEAR(kelvin(2), 5500, 1e-6);
 
   s.rifValues[3] = 0;  // a missing gain gives no model
-  auto z = FromSpec(s);
+  auto z = FromLayout(s);
   ASSERT_TRUE(z->Open());
   EXPECT_EQ(z->GetTemperatureModel().d, 0.0);
   EXPECT_EQ(z->GetTemperatureModel().e, 0.0);
@@ -215,7 +215,7 @@ TEST(Container, TemperatureModelMeetsItsAnchors) {
 class ByteOrder : public ::testing::TestWithParam<bool> {};
 
 TEST_P(ByteOrder, ReadsTheTiffTags) {
-  MrwSpec s;
+  MrwLayout s;
   s.bigEndian = GetParam();
   s.orientation = 8;
   s.model = "DiMAGE A1";
@@ -223,7 +223,7 @@ TEST_P(ByteOrder, ReadsTheTiffTags) {
   s.subjectArea = std::array<std::uint16_t, 4>{10, 20, 300, 400};
   s.userComment = {'h', 'i', 0, 7, 8};
   s.cameraSettings = {0x01020304u, 5u, 0xFFFFFFFFu};
-  auto f = FromSpec(s);
+  auto f = FromLayout(s);
   ASSERT_TRUE(f->Open()) << f->Error();
   EXPECT_EQ(f->Orientation(), 8);
   EXPECT_EQ(f->Model(), "DiMAGE A1");
@@ -237,7 +237,7 @@ TEST_P(ByteOrder, ReadsTheTiffTags) {
 }
 
 TEST_P(ByteOrder, SetOrientationWritesIntoTheBlock) {
-  MrwSpec s;
+  MrwLayout s;
   s.bigEndian = GetParam();
   s.orientation = 1;
   const MrwFile file = WriteMrw(s);
@@ -264,23 +264,23 @@ INSTANTIATE_TEST_SUITE_P(Tiff, ByteOrder, ::testing::Values(true, false),
                          [](const auto& p) { return p.param ? "MM" : "II"; });
 
 TEST(Container, DateTimeDigitisedIsOverwrittenInPlace) {
-  auto f = FromSpec(MrwSpec{});
+  auto f = FromLayout(MrwLayout{});
   ASSERT_TRUE(f->Open());
   const std::size_t at = *f->DateTimeDigitisedOffset();
   ASSERT_TRUE(f->SetDateTimeDigitised("2024:01:02 03:04:05 and more"));
   EXPECT_EQ(std::string(reinterpret_cast<const char*>(f->TtwBlock().data() + at)), "2024:01:02 03:04:05");
-  MrwSpec none;
+  MrwLayout none;
   none.dateTime.clear();
-  auto g = FromSpec(none);
+  auto g = FromLayout(none);
   ASSERT_TRUE(g->Open());
   EXPECT_FALSE(g->DateTimeDigitisedOffset());
   EXPECT_FALSE(g->SetDateTimeDigitised("2024:01:02 03:04:05"));
 }
 
 TEST(Container, NoTtwBlockStillOpens) {
-  MrwSpec s;
+  MrwLayout s;
   s.ttw = false;
-  auto f = FromSpec(s);
+  auto f = FromLayout(s);
   ASSERT_TRUE(f->Open()) << f->Error();
   EXPECT_EQ(f->Orientation(), 1);
   EXPECT_TRUE(f->TtwBlock().empty());
@@ -289,12 +289,12 @@ TEST(Container, NoTtwBlockStillOpens) {
 }
 
 TEST(Container, SettingsTableWidening) {
-  MrwSpec s;
+  MrwLayout s;
   s.cameraSettings.resize(56);
   for (std::uint32_t i = 0; i < 56; ++i) s.cameraSettings[i] = 1000 + i;
   for (const std::uint16_t tag : {std::uint16_t{1}, std::uint16_t{3}}) {
     s.settingsTag = tag;
-    auto f = FromSpec(s);
+    auto f = FromLayout(s);
     ASSERT_TRUE(f->Open());
     const auto& v = f->CameraSettings();
     ASSERT_EQ(v.size(), 57u);
@@ -304,7 +304,7 @@ TEST(Container, SettingsTableWidening) {
     EXPECT_EQ(v[56], 1055u);
   }
   s.cameraSettings.resize(57);
-  auto g = FromSpec(s);
+  auto g = FromLayout(s);
   ASSERT_TRUE(g->Open());
   EXPECT_EQ(g->CameraSettings()[51], 1051u);
 }
@@ -316,10 +316,10 @@ TEST(Container, NewerSettingsSetTheOrientationOnlyWhenStillUpright) {
     int expected;
   } rows[] = {{1, 76, 6}, {1, 82, 8}, {std::nullopt, 76, 6}, {1, 77, 1}, {3, 76, 3}};
   for (const auto& r : rows) {
-    MrwSpec s;
+    MrwLayout s;
     s.orientation = r.exif;
     s.newSettingsRotation = r.sensor;
-    auto f = FromSpec(s);
+    auto f = FromLayout(s);
     ASSERT_TRUE(f->Open());
     EXPECT_EQ(f->Orientation(), r.expected) << r.sensor;
   }
@@ -340,36 +340,36 @@ TEST(Container, SubjectAreaFromTheFocusSettings) {
       {"27790001", 0, 0, 1, SubjectArea{1, 2, 3, 4}},   // other cameras: the EXIF value stays
   };
   for (const auto& r : rows) {
-    MrwSpec s;
+    MrwLayout s;
     s.version = r.version;
     s.subjectArea = std::array<std::uint16_t, 4>{1, 2, 3, 4};
     s.cameraSettings.assign(57, 0);
     s.cameraSettings[47] = r.f;
     s.cameraSettings[48] = r.s;
     s.cameraSettings[49] = r.m;
-    auto f = FromSpec(s);
+    auto f = FromLayout(s);
     ASSERT_TRUE(f->Open());
     EXPECT_EQ(f->GetSubjectArea(), r.expected) << r.version << " m" << r.m << " s" << r.s << " f" << r.f;
   }
-  MrwSpec few;  // too short a table to hold the focus values
+  MrwLayout few;  // too short a table to hold the focus values
   few.cameraSettings.assign(49, 0);
-  auto f = FromSpec(few);
+  auto f = FromLayout(few);
   ASSERT_TRUE(f->Open());
   EXPECT_FALSE(f->GetSubjectArea());
 }
 
 TEST(Container, LoopingIfdChainEnds) {
-  MrwSpec s;
+  MrwLayout s;
   s.chainLoop = true;
   s.orientation = 3;
-  auto f = FromSpec(s);
+  auto f = FromLayout(s);
   ASSERT_TRUE(f->Open()) << f->Error();
   EXPECT_EQ(f->Orientation(), 3);
   EXPECT_TRUE(f->DateTimeDigitisedOffset());  // the EXIF IFD is still read after the loop
 }
 
 TEST(Container, BadTiffStreams) {
-  const MrwFile file = WriteMrw(MrwSpec{});
+  const MrwFile file = WriteMrw(MrwLayout{});
   const std::size_t t = file.ttwData;
   auto reject = [&](std::size_t at, std::uint8_t value) {
     auto b = file.bytes;
@@ -387,7 +387,7 @@ TEST(Container, BadTiffStreams) {
 }
 
 TEST(Container, IgnoresTagsOfAnotherTypeOrCount) {
-  const MrwFile file = WriteMrw(MrwSpec{});
+  const MrwFile file = WriteMrw(MrwLayout{});
   auto b = file.bytes;
   // IFD0's second entry is the orientation SHORT; make it a LONG.
   const std::size_t entry = file.ttwData + 10 + 12;
@@ -402,7 +402,7 @@ TEST(Container, IgnoresTagsOfAnotherTypeOrCount) {
 
 // Every prefix of a file fails cleanly: either at the open or at the plane load.
 TEST(Container, TruncatedFilesFailCleanly) {
-  MrwSpec s;
+  MrwLayout s;
   s.cameraSettings.assign(57, 3);
   s.thumbnailJpeg = EncodeJpeg(QuadrantImage(16, 16), 80);
   const MrwFile file = WriteMrw(s);
@@ -421,7 +421,7 @@ TEST(Container, TruncatedFilesFailCleanly) {
 
 // Damaged bytes anywhere must never crash; the sanitizer builds check the memory side.
 TEST(Container, GarbledFilesNeverCrash) {
-  MrwSpec s;
+  MrwLayout s;
   s.bigEndian = false;
   s.cameraSettings.assign(57, 3);
   s.newSettingsRotation = 76;

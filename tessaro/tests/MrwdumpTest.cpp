@@ -65,7 +65,7 @@ class MrwdumpRaw : public ::testing::TestWithParam<DumpCase> {};
 
 TEST_P(MrwdumpRaw, WritesTheExactUprightPlane) {
   const DumpCase c = GetParam();
-  MrwSpec s;
+  MrwLayout s;
   s.width = 12;
   s.height = 8;
   s.packed = c.packed;
@@ -112,7 +112,7 @@ INSTANTIATE_TEST_SUITE_P(All, MrwdumpRaw, ::testing::ValuesIn(DumpCases()), [](c
 });
 
 TEST(Mrwdump, InfoListsTheFile) {
-  MrwSpec s = SampleSpec();
+  MrwLayout s = SampleLayout();
   s.orientation = 6;
   const std::string mrw = Temp("info.mrw");
   ASSERT_TRUE(WriteFile(mrw, WriteMrw(s).bytes));
@@ -129,7 +129,7 @@ TEST(Mrwdump, InfoListsTheFile) {
 }
 
 TEST(Mrwdump, ThumbWritesAnUprightPpm) {
-  MrwSpec s = SampleSpec();
+  MrwLayout s = SampleLayout();
   s.orientation = 8;
   const std::string mrw = Temp("thumb.mrw"), ppm = Temp("thumb.ppm");
   ASSERT_TRUE(WriteFile(mrw, WriteMrw(s).bytes));
@@ -147,7 +147,7 @@ TEST(Mrwdump, ThumbWritesAnUprightPpm) {
 }
 
 TEST(Mrwdump, DamagedFilesGiveOneLineAndAFailure) {
-  MrwSpec s;
+  MrwLayout s;
   s.rawBytesDelta = -3;
   const std::string cut = Temp("cut.mrw"), bad = Temp("bad.mrw"), out = Temp("never.pgm");
   ASSERT_TRUE(WriteFile(cut, WriteMrw(s).bytes));
@@ -164,9 +164,9 @@ TEST(Mrwdump, DamagedFilesGiveOneLineAndAFailure) {
   EXPECT_EQ(Mrwdump("raw").status, 2);
 }
 
-// The committed sample must be what the writer makes of SampleSpec.
+// The committed sample must be what the writer makes of SampleLayout.
 TEST(Mrwdump, BundledSampleMatchesTheWriter) {
-  const MrwSpec s = SampleSpec();
+  const MrwLayout s = SampleLayout();
   const RunResult r = Mrwdump("raw '" SAMPLE_MRW "' -o '" + Temp("sample.pgm") + "'");
   ASSERT_EQ(r.status, 0) << r.err;
   std::uint32_t w = 0, h = 0;

@@ -124,7 +124,7 @@ class PlaneLoad : public ::testing::TestWithParam<PlaneCase> {};
 
 TEST_P(PlaneLoad, MatchesTheReferenceTurn) {
   const PlaneCase c = GetParam();
-  MrwSpec s;
+  MrwLayout s;
   s.width = 10;
   s.height = 6;
   s.imageWidth = 8;
@@ -135,7 +135,7 @@ TEST_P(PlaneLoad, MatchesTheReferenceTurn) {
   s.bigEndian = c.bigEndian;
   s.samples = TestSamples(s.width, s.height, 3, c.packed ? 4095 : 65535);
   const std::vector<std::uint16_t> stored = ExpectedPlane(s);
-  auto f = FromSpec(s);
+  auto f = FromLayout(s);
   ASSERT_TRUE(f->Open()) << f->Error();
   ASSERT_TRUE(f->LoadPlane()) << f->Error();
 
@@ -175,9 +175,9 @@ INSTANTIATE_TEST_SUITE_P(All, PlaneLoad, ::testing::ValuesIn(AllPlaneCases()), [
 });
 
 TEST(Plane, HalfTurnOfAnEvenPlaneKeepsColours) {
-  MrwSpec s;
+  MrwLayout s;
   s.orientation = 3;
-  auto f = FromSpec(s);
+  auto f = FromLayout(s);
   ASSERT_TRUE(f->Open());
   ASSERT_TRUE(f->LoadPlane());
   EXPECT_EQ(f->GetBayerOrder(), 3);
@@ -185,12 +185,12 @@ TEST(Plane, HalfTurnOfAnEvenPlaneKeepsColours) {
 }
 
 TEST(Plane, TurnPlaneFollowsTheHostsRotation) {
-  MrwSpec s;
+  MrwLayout s;
   s.width = 8;
   s.height = 4;
   s.imageWidth = 6;
   s.imageHeight = 2;
-  auto f = FromSpec(s);
+  auto f = FromLayout(s);
   EXPECT_FALSE(f->TurnPlane(Turn::Half));  // nothing loaded yet
   ASSERT_TRUE(f->Open());
   ASSERT_TRUE(f->LoadPlane());
@@ -209,10 +209,10 @@ TEST(Plane, TurnPlaneFollowsTheHostsRotation) {
 }
 
 TEST(Plane, OddPackedWidthLeavesTheLastSampleZero) {
-  MrwSpec s;
+  MrwLayout s;
   s.width = 5;
   s.height = 3;
-  auto f = FromSpec(s);
+  auto f = FromLayout(s);
   ASSERT_TRUE(f->Open());
   ASSERT_TRUE(f->LoadPlane());
   const auto expected = ExpectedPlane(s);
@@ -222,17 +222,17 @@ TEST(Plane, OddPackedWidthLeavesTheLastSampleZero) {
 
 TEST(Plane, ShortOrOversizedRawDataFailsWithoutAPlane) {
   for (const bool packed : {true, false}) {
-    MrwSpec s;
+    MrwLayout s;
     s.packed = packed;
     s.rawBytesDelta = -1;
-    auto f = FromSpec(s);
+    auto f = FromLayout(s);
     ASSERT_TRUE(f->Open());
     EXPECT_FALSE(f->LoadPlane());
     EXPECT_FALSE(f->HasPlane());
     EXPECT_NE(f->Error().find("short"), std::string::npos);
   }
   // A sensor the file is far too small to hold must be refused before any allocation.
-  auto bytes = WriteMrw(MrwSpec{}).bytes;
+  auto bytes = WriteMrw(MrwLayout{}).bytes;
   for (const std::size_t at : {24u, 25u, 26u, 27u}) bytes[at] = 0xFF;  // PRD sensor height and width
   auto g = FromBytes(bytes);
   ASSERT_TRUE(g->Open());
@@ -240,17 +240,17 @@ TEST(Plane, ShortOrOversizedRawDataFailsWithoutAPlane) {
   EXPECT_FALSE(g->LoadPlane());
   EXPECT_FALSE(g->HasPlane());
 
-  MrwSpec extra;  // bytes after the raw data are fine
+  MrwLayout extra;  // bytes after the raw data are fine
   extra.rawBytesDelta = 5;
-  auto h = FromSpec(extra);
+  auto h = FromLayout(extra);
   ASSERT_TRUE(h->Open());
   EXPECT_TRUE(h->LoadPlane());
 }
 
 TEST(Plane, EmptySensorIsRefused) {
-  MrwSpec s;
+  MrwLayout s;
   s.width = 0;
-  auto f = FromSpec(s);
+  auto f = FromLayout(s);
   EXPECT_FALSE(f->Open());
   EXPECT_FALSE(f->LoadPlane());
 }

@@ -27,6 +27,6 @@ inline std::unique_ptr<RawFile> FromBytes(std::vector<std::uint8_t> bytes) {
   return std::make_unique<RawFile>(std::make_unique<OwnedBytesSource>(std::move(bytes)));
 }
 
-inline std::unique_ptr<RawFile> FromSpec(const MrwSpec& spec) { return FromBytes(WriteMrw(spec).bytes); }
+inline std::unique_ptr<RawFile> FromLayout(const MrwLayout& layout) { return FromBytes(WriteMrw(layout).bytes); }
 
 }  // namespace tessaro::testing

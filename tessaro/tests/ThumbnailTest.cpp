@@ -26,10 +26,10 @@ const std::array<int, 3> kRed{255, 0, 0}, kGreen{0, 255, 0}, kBlue{0, 0, 255}, k
 
 TEST(Thumbnail, DecodesInBothPlaces) {
   for (const bool undefinedTag : {true, false}) {
-    MrwSpec s;
+    MrwLayout s;
     s.thumbnailJpeg = EncodeJpeg(QuadrantImage(32, 16));
     s.thumbnailAsUndefined = undefinedTag;
-    auto f = FromSpec(s);
+    auto f = FromLayout(s);
     ASSERT_TRUE(f->Open()) << f->Error();
     ASSERT_TRUE(f->HasThumbnail());
     const Thumbnail* t = f->GetThumbnail();
@@ -52,10 +52,10 @@ TEST(Thumbnail, TurnedToTheCameraOrientation) {
     std::uint32_t w, h;
   } rows[] = {{1, 0.25, 0.25, 32, 16}, {3, 0.75, 0.75, 32, 16}, {6, 0.75, 0.25, 16, 32}, {8, 0.25, 0.75, 16, 32}};
   for (const auto& r : rows) {
-    MrwSpec s;
+    MrwLayout s;
     s.orientation = static_cast<std::uint16_t>(r.orientation);
     s.thumbnailJpeg = EncodeJpeg(QuadrantImage(32, 16));
-    auto f = FromSpec(s);
+    auto f = FromLayout(s);
     ASSERT_TRUE(f->Open());
     const Thumbnail* t = f->GetThumbnail();
     ASSERT_NE(t, nullptr);
@@ -69,14 +69,14 @@ TEST(Thumbnail, TurnedToTheCameraOrientation) {
 TEST(Thumbnail, FirstCamerasScaleByTheirSettings) {
   RgbImage grey{16, 16, std::vector<std::uint8_t>(16 * 16 * 3, 100)};
   for (const char* version : {"27730001", "27660001", "27790001"}) {
-    MrwSpec s;
+    MrwLayout s;
     s.version = version;
     s.cameraSettings.assign(31, 0);
     s.cameraSettings[28] = 512;  // x2
     s.cameraSettings[29] = 128;  // x0.5
     s.cameraSettings[30] = 1024; // x4, limited to 255
     s.thumbnailJpeg = EncodeJpeg(grey);
-    auto f = FromSpec(s);
+    auto f = FromLayout(s);
     ASSERT_TRUE(f->Open());
     const Thumbnail* t = f->GetThumbnail();
     ASSERT_NE(t, nullptr);
@@ -87,13 +87,13 @@ TEST(Thumbnail, FirstCamerasScaleByTheirSettings) {
 }
 
 TEST(Thumbnail, DamagedOrMisplacedThumbnails) {
-  MrwSpec s;
+  MrwLayout s;
   s.thumbnailJpeg = EncodeJpeg(QuadrantImage(32, 16));
   s.thumbnailAsUndefined = false;
   {  // garbage where the JPEG should be
-    MrwSpec g = s;
+    MrwLayout g = s;
     g.thumbnailJpeg.assign(200, 0x42);
-    auto f = FromSpec(g);
+    auto f = FromLayout(g);
     ASSERT_TRUE(f->Open());
     EXPECT_TRUE(f->HasThumbnail());
     EXPECT_EQ(f->GetThumbnail(), nullptr);
@@ -101,29 +101,29 @@ TEST(Thumbnail, DamagedOrMisplacedThumbnails) {
     EXPECT_EQ(f->GetThumbnail(), nullptr);
   }
   {  // truncated JPEG data
-    MrwSpec g = s;
+    MrwLayout g = s;
     g.thumbnailJpeg.resize(g.thumbnailJpeg.size() - 20);
-    auto f = FromSpec(g);
+    auto f = FromLayout(g);
     ASSERT_TRUE(f->Open());
     EXPECT_EQ(f->GetThumbnail(), nullptr);
     EXPECT_NE(f->Error().find("ends early"), std::string::npos) << f->Error();
   }
   {  // a header that claims far more pixels than its bytes can hold
-    MrwSpec g = s;
+    MrwLayout g = s;
     auto& j = g.thumbnailJpeg;
     for (std::size_t i = 0; i + 8 < j.size(); ++i)
       if (j[i] == 0xFF && j[i + 1] == 0xC0) {  // SOF0: length, precision, height, width
         j[i + 5] = j[i + 6] = j[i + 7] = j[i + 8] = 0xFF;
         break;
       }
-    auto f = FromSpec(g);
+    auto f = FromLayout(g);
     ASSERT_TRUE(f->Open());
     EXPECT_EQ(f->GetThumbnail(), nullptr);
   }
   {  // no thumbnail at all
-    MrwSpec g = s;
+    MrwLayout g = s;
     g.thumbnailJpeg.clear();
-    auto f = FromSpec(g);
+    auto f = FromLayout(g);
     ASSERT_TRUE(f->Open());
     EXPECT_FALSE(f->HasThumbnail());
     EXPECT_EQ(f->GetThumbnail(), nullptr);
@@ -131,7 +131,7 @@ TEST(Thumbnail, DamagedOrMisplacedThumbnails) {
 }
 
 TEST(Thumbnail, OffsetWithoutLengthOrPastTheBlockIsDropped) {
-  MrwSpec s;
+  MrwLayout s;
   s.thumbnailJpeg = EncodeJpeg(QuadrantImage(16, 16));
   s.thumbnailAsUndefined = false;
   const MrwFile file = WriteMrw(s);

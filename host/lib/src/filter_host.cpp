@@ -11,6 +11,7 @@
 #include "hostapi/SPBasic.h"
 #include "plughost/host_memory.h"
 #include "plughost/sp_basic.h"
+#include "platform/memory.h"
 
 namespace plughost {
 namespace {
@@ -311,6 +312,22 @@ class FilterSession {
   int32_t advanceCalls_ = 0;
 };
 
+// At the end of a session the host gives back the plug-in's globals and parameters. Host
+// handles go with the host's memory; a plug-in without a usable handle suite keeps them in
+// system memory behind a tagged block, which hosts recognise and free the same way.
+void ReleaseEmulatedHandle(HostMemory& memory, Handle h) {
+  if (!h || memory.IsHandle(h)) return;
+  auto* e = reinterpret_cast<PIEmulatedHandle*>(h);
+  if (e->tag != kPIEmulatedHandleTag) return;
+  e->tag = 0;
+  void* data = qm::platform::MovableFromPointer(e->data);
+  qm::platform::UnlockMovable(data);
+  qm::platform::FreeMovable(data);
+  void* self = qm::platform::MovableFromPointer(e);
+  qm::platform::UnlockMovable(self);
+  qm::platform::FreeMovable(self);
+}
+
 bool AnyRequested(const FilterRecord& r, const BigDocumentStruct* big) {
   if (big && big->PluginUsing32BitCoordinates)
     return !Empty(big->inRect32) || !Empty(big->outRect32) || (r.haveMask && !Empty(big->maskRect32));
@@ -338,16 +355,18 @@ FilterOutcome RunFilter(const PluginModule& module, const std::string& entryName
     return result;
   };
 
-  if (options.showAbout) {
-    AboutRecord about{};
-    PlatformData platform{};
-    about.platformData = &platform;
-    about.sSPBasic = session.basic();
-    if (call(filterSelectorAbout, "about", &about) != 0) return out;
-  }
-  if (call(filterSelectorParameters, "parameters", &rec) != 0) return out;
-  if (call(filterSelectorPrepare, "prepare", &rec) != 0) return out;
-  if (call(filterSelectorStart, "start", &rec) == 0) {
+  // The selectors in the host's order; any failure before start ends the session.
+  auto protocol = [&] {
+    if (options.showAbout) {
+      AboutRecord about{};
+      PlatformData platform{};
+      about.platformData = &platform;
+      about.sSPBasic = session.basic();
+      if (call(filterSelectorAbout, "about", &about) != 0) return;
+    }
+    if (call(filterSelectorParameters, "parameters", &rec) != 0) return;
+    if (call(filterSelectorPrepare, "prepare", &rec) != 0) return;
+    if (call(filterSelectorStart, "start", &rec) != 0) return;
     // Photoshop calls finish whenever start succeeded, even after a failed continue.
     int guard = 0;
     while (AnyRequested(rec, rec.bigDocumentData) && guard++ < (1 << 26)) {
@@ -361,10 +380,13 @@ FilterOutcome RunFilter(const PluginModule& module, const std::string& entryName
       if (r != 0) break;
     }
     call(filterSelectorFinish, "finish", &rec);
-  }
+  };
+  protocol();
   progress.Finish();
   out.rowsDelivered = session.rowsDelivered();
   out.leftoverBuffers = session.memory().LiveBuffers();
+  ReleaseEmulatedHandle(session.memory(), reinterpret_cast<Handle>(data));
+  ReleaseEmulatedHandle(session.memory(), rec.parameters);
   return out;
 }
 
