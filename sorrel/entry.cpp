@@ -1,6 +1,7 @@
 // The host's way into Misteral: selector handling over the FilterRecord. The work is in
 // core/misteral.cpp; this layer maps the record to it and keeps the globals in a handle.
 #include <cstring>
+#include <new>
 
 #include "hostapi/PIFilter.h"
 #include "misteral.h"

@@ -43,6 +43,8 @@ TEST(Pipl, ReadsKindNameCategoryAndEntryOfEachArchitecture) {
   EXPECT_EQ(*p.EntryPoint(Arch::X86), "ENTRY");
   EXPECT_EQ(*p.EntryPoint(Arch::X64), "Main64");
   EXPECT_EQ(DescribeProperty(p.properties[0]), "kind: 8BFM");
+  PiplProperty mode{FourCC("8BIM"), FourCC("mode"), 0, {0x50, 0x40, 0, 0}};
+  EXPECT_EQ(DescribeProperty(mode), "mode: 50 40 00 00 (Grayscale, RGB, Lab)");
 }
 
 TEST(Pipl, MalformedResourcesAreRejectedNotOverread) {

@@ -108,6 +108,14 @@ std::string DescribeProperty(const PiplProperty& p) {
     std::snprintf(b, sizeof b, "%u.%u (0x%08X)", v >> 16, v & 0xFFFF, v);
     return line + b;
   }
+  if (key == "mode" && !d.empty()) {
+    static const char* const kModes[] = {"Bitmap", "Grayscale", "Indexed", "RGB", "CMYK", "HSL", "HSB", "Multichannel",
+                                         "Duotone", "Lab"};
+    std::string names;
+    for (size_t bit = 0; bit < 10 && bit / 8 < d.size(); ++bit)
+      if (d[bit / 8] & (0x80 >> (bit % 8))) names += (names.empty() ? "" : ", ") + std::string(kModes[bit]);
+    return line + Hex(d) + " (" + names + ")";
+  }
   if (key == "fici" && d.size() >= 28) {
     line += "7 cases";
     for (size_t c = 0; c < 7; ++c) {
