@@ -126,10 +126,10 @@ class FilterSession {
     rec_.supportsAbsolute = true;
     rec_.inputRate = rec_.maskRate = 0x10000;
     const bool alpha = PlaneCount() == 4;
+    // The colour planes come first, then the layer's transparency when it has one.
     rec_.inLayerPlanes = rec_.outLayerPlanes = 3;
     rec_.inTransparencyMask = rec_.outTransparencyMask = alpha ? 1 : 0;
-    rec_.inNonLayerPlanes = rec_.outNonLayerPlanes = alpha ? 0 : 3;
-    if (!alpha) rec_.inLayerPlanes = rec_.outLayerPlanes = 0;
+    rec_.inNonLayerPlanes = rec_.outNonLayerPlanes = 0;
     rec_.depth = 8;
     rec_.displayPixels = [](const PSPixelMap*, const VRect*, int32_t, int32_t, void*) -> OSErr { return 0; };
     rec_.processEvent = [](void*) {};
