@@ -96,7 +96,7 @@ function(qm_add_gtest target)
   gtest_discover_tests(${target} DISCOVERY_TIMEOUT 60 PROPERTIES LABELS "${T_LABELS}")
 endfunction()
 
-# qm_add_bench(<target> SOURCES ... [LIBS ...]); benchmarks run by hand or by bench/run.sh.
+# qm_add_bench(<target> SOURCES ... [LIBS ...]); bench/run.sh builds and runs them all.
 function(qm_add_bench target)
   if(WIN32 OR NOT QM_BENCH)
     return()

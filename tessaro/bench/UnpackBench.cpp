@@ -85,7 +85,10 @@ BENCHMARK(BM_MemcpyFreshBuffer)->Unit(benchmark::kMillisecond);
 
 // Keeps each benchmark's bytes per second so the ratios can be printed after the table.
 class RatioReporter : public benchmark::ConsoleReporter {
-public:
+ public:
+  // Plain text: the figures end up in logs and notes, where colour codes are noise.
+  RatioReporter() : ConsoleReporter(OO_Tabular) {}
+
   void ReportRuns(const std::vector<Run>& runs) override {
     for (const Run& r : runs) {
       const auto it = r.counters.find("bytes_per_second");
