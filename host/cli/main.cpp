@@ -1,4 +1,5 @@
 // plughost: runs Photoshop filter plug-ins from the command line.
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -52,6 +53,16 @@ int Usage(const char* why) {
   return kExitUsage;
 }
 
+// A whole number in [lo, hi], all of the text; anything else is a usage error.
+bool ParseInt(const char* s, long lo, long hi, int64_t& out) {
+  char* end = nullptr;
+  errno = 0;
+  const long v = std::strtol(s, &end, 10);
+  if (errno || end == s || *end || v < lo || v > hi) return false;
+  out = v;
+  return true;
+}
+
 bool ParseColour(const char* s, uint8_t (&rgb)[3]) {
   if (std::strlen(s) != 6) return false;
   char* end = nullptr;
@@ -61,6 +72,15 @@ bool ParseColour(const char* s, uint8_t (&rgb)[3]) {
   rgb[1] = static_cast<uint8_t>(v >> 8);
   rgb[2] = static_cast<uint8_t>(v);
   return true;
+}
+
+bool IsWindowsModule(const std::string& path) {
+  char mz[2] = {};
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) return false;
+  const bool is = std::fread(mz, 1, 2, f) == 2 && mz[0] == 'M' && mz[1] == 'Z';
+  std::fclose(f);
+  return is;
 }
 
 int Info(const std::string& path) {
@@ -119,18 +139,22 @@ int Filter(int argc, char** argv) {
       opt.selection = ReadPng(v);
     } else if (a == "--filter-case") {
       if (!(v = value("a number"))) return Usage(nullptr);
-      int fc = std::atoi(v);
-      if (fc < 1 || fc > 7) return Usage("--filter-case takes 1 to 7");
+      int64_t fc = 0;
+      if (!ParseInt(v, 1, 7, fc)) return Usage("--filter-case takes 1 to 7");
       opt.filterCase = static_cast<int16_t>(fc);
     } else if (a == "--answer") {
       if (!(v = value("an answer"))) return Usage(nullptr);
       answers.emplace_back(v);
     } else if (a == "--cancel-after") {
       if (!(v = value("a row count"))) return Usage(nullptr);
-      opt.cancelAfterRows = std::atoi(v);
+      int64_t n = 0;
+      if (!ParseInt(v, 0, INT32_MAX, n)) return Usage("--cancel-after takes a row count");
+      opt.cancelAfterRows = static_cast<int32_t>(n);
     } else if (a == "--advance-error") {
       if (!(v = value("a call number"))) return Usage(nullptr);
-      opt.advanceErrorAt = std::atoi(v);
+      int64_t n = 0;
+      if (!ParseInt(v, 1, INT32_MAX, n)) return Usage("--advance-error takes a call number from 1");
+      opt.advanceErrorAt = static_cast<int32_t>(n);
     } else if (a == "--no-buffer-suite") {
       opt.withholdBufferProcs = true;
     } else if (a == "--no-handle-suite") {
@@ -143,10 +167,13 @@ int Filter(int argc, char** argv) {
         return Usage("colours are six hex digits, RRGGBB");
     } else if (a == "--memory") {
       if (!(v = value("megabytes"))) return Usage(nullptr);
-      opt.memoryLimit = int64_t{std::atoi(v)} << 20;
+      int64_t mb = 0;
+      if (!ParseInt(v, 0, 1 << 20, mb)) return Usage("--memory takes megabytes");
+      opt.memoryLimit = mb << 20;
     } else if (a == "--progress") {
       if (!(v = value("bar, log or quiet"))) return Usage(nullptr);
       const std::string m = v;
+      if (m != "bar" && m != "log" && m != "quiet") return Usage("--progress takes bar, log or quiet");
       progressMode = m == "bar" ? Progress::Mode::Bar : m == "log" ? Progress::Mode::Log : Progress::Mode::Quiet;
     } else if (a == "--write-partial") {
       writePartial = true;
@@ -161,6 +188,13 @@ int Filter(int argc, char** argv) {
     image.hasAlpha = false;
     for (size_t i = 3; i < image.rgba.size(); i += 4) image.rgba[i] = 255;
   }
+#ifndef _WIN32
+  if (IsWindowsModule(pluginPath)) {
+    std::fprintf(stderr, "plughost: %s is a Windows plug-in; run it with the Windows plughost (under Wine here)\n",
+                 pluginPath.c_str());
+    return kExitLoad;
+  }
+#endif
   std::unique_ptr<PluginModule> module;
   try {
     module = PluginModule::Load(pluginPath);

@@ -221,6 +221,14 @@ TEST(SorrelEndToEnd, BadInputGivesAClearMessage) {
   EXPECT_FALSE(fs::exists(wd / "out.png"));
   r = Plughost(wd, {"filter", HostPath(wd / "missing.8bf"), HostPath(wd / "in.png"), "-o", HostPath(wd / "o.png")});
   EXPECT_NE(r.status, 0);
+
+  plughost::WritePng((wd / "good.png").string(), Pattern(4, 4));
+  for (const char* bad : {"x2", "-1", "", "12abc"}) {
+    r = Plughost(wd, {"filter", HostPath(kSorrel), HostPath(wd / "good.png"), "-o", HostPath(wd / "o.png"),
+                      "--cancel-after", bad});
+    EXPECT_EQ(r.status, 2) << "'" << bad << "' " << r.err;
+    EXPECT_FALSE(fs::exists(wd / "o.png"));
+  }
 }
 
 TEST(SorrelEndToEnd, NoMemoryForTheGlobalsGivesOutOfMemory) {
