@@ -86,11 +86,14 @@ if wants windows; then
 fi
 if wants wine && [ -f build/win64/bin/plughost.exe ] && [ -x /usr/lib/wine/wine64 ]; then
   export WINEPREFIX=$root/build/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-  display=:$((90 + RANDOM % 100))
-  Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+  # Xvfb picks a free display itself and writes its number once it is ready.
+  display_file=$(mktemp)
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$display_file" >/dev/null 2>&1 &
   xvfb_pid=$!
-  export DISPLAY=$display
-  sleep 1
+  for _ in $(seq 50); do [ -s "$display_file" ] && break; sleep 0.1; done
+  export DISPLAY=:$(head -n 1 "$display_file")
+  rm -f "$display_file"
+  echo "== Xvfb on $DISPLAY"
   # The first start creates the prefix; do it once, outside the timed tests.
   step wine-prefix timeout 300 /usr/lib/wine/wine64 wineboot --init || true
   build native -DQM_WIN32_BUILD="$root/build/win32" -DQM_WIN64_BUILD="$root/build/win64" &&

@@ -74,6 +74,7 @@ bool ParseColour(const char* s, uint8_t (&rgb)[3]) {
   return true;
 }
 
+#ifndef _WIN32
 bool IsWindowsModule(const std::string& path) {
   char mz[2] = {};
   std::FILE* f = std::fopen(path.c_str(), "rb");
@@ -82,6 +83,7 @@ bool IsWindowsModule(const std::string& path) {
   std::fclose(f);
   return is;
 }
+#endif
 
 int Info(const std::string& path) {
   PluginFileInfo info = ReadPluginFile(path);
