@@ -11,17 +11,24 @@ UiScript* g_script = nullptr;
 HHOOK g_hook = nullptr;
 constexpr UINT_PTR kAnswerTimer = 0x51A7;
 
+struct ChildText {
+  int id;
+  std::string text;
+};
+
 BOOL CALLBACK CollectText(HWND child, LPARAM lp) {
-  auto* texts = reinterpret_cast<std::vector<std::string>*>(lp);
+  auto* texts = reinterpret_cast<std::vector<ChildText>*>(lp);
   char cls[32] = {};
   GetClassNameA(child, cls, sizeof cls);
+  // Message boxes keep their unused buttons as hidden children.
+  if (!IsWindowVisible(child)) return TRUE;
   const LONG style = GetWindowLongA(child, GWL_STYLE);
   // Icons and bitmaps carry no text a user reads.
   if (lstrcmpiA(cls, "Static") == 0 && ((style & SS_TYPEMASK) == SS_ICON || (style & SS_TYPEMASK) == SS_BITMAP))
     return TRUE;
   char text[1024] = {};
   GetWindowTextA(child, text, sizeof text);
-  texts->emplace_back(text);
+  texts->push_back({GetDlgCtrlID(child), text});
   return TRUE;
 }
 
@@ -32,9 +39,17 @@ void CALLBACK Answer(HWND dlg, UINT, UINT_PTR, DWORD) {
     reported = dlg;
     char caption[512] = {};
     GetWindowTextA(dlg, caption, sizeof caption);
+    std::vector<ChildText> children;
+    EnumChildWindows(dlg, CollectText, reinterpret_cast<LPARAM>(&children));
+    // Message boxes are dialogs the system makes itself (no module, or user32's); their text
+    // is the static 0xFFFF, reported first as the headless layer does.
+    const auto owner = reinterpret_cast<HMODULE>(GetWindowLongPtrA(dlg, GWLP_HINSTANCE));
+    const bool messageBox = !owner || owner == GetModuleHandleA("user32.dll");
     std::vector<std::string> texts;
-    EnumChildWindows(dlg, CollectText, reinterpret_cast<LPARAM>(&texts));
-    g_script->Report(false, caption, texts);
+    for (const ChildText& c : children)
+      if (messageBox && c.id == 0xFFFF) texts.insert(texts.begin(), c.text);
+      else texts.push_back(c.text);
+    g_script->Report(messageBox, caption, texts);
   }
   int32_t action = g_script->Next();
   if (action == QM_ACTION_DEFAULT) {

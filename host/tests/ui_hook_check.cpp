@@ -1,0 +1,15 @@
+// Windows only, run under Wine by the tests: a real message box answered by plughost's
+// dialog hook, so its report can be compared with what the headless layer says natively.
+#include <windows.h>
+
+#include <cstdio>
+
+#include "plughost/ui_script.h"
+
+int main() {
+  plughost::UiScript script({"2"}, stdout);
+  plughost::UiScript::Win32Hook hook(script);
+  const int answer = MessageBoxA(nullptr, "Keep the changes?", "ALERT", MB_OKCANCEL | MB_ICONWARNING);
+  std::printf("answer %d\n", answer);
+  return answer == IDCANCEL ? 0 : 1;
+}
