@@ -29,7 +29,12 @@ struct Request {
   Fixed inputRate = 0x10000, maskRate = 0x10000;
   int16_t inputPadding = 0, maskPadding = 0;
   bool operator==(const Request& o) const {
-    return std::memcmp(this, &o, sizeof *this) == 0;
+    auto same = [](const VRect& a, const VRect& b) {
+      return a.top == b.top && a.left == b.left && a.bottom == b.bottom && a.right == b.right;
+    };
+    return same(in, o.in) && same(out, o.out) && same(mask, o.mask) && inLo == o.inLo && inHi == o.inHi &&
+           outLo == o.outLo && outHi == o.outHi && inputRate == o.inputRate && maskRate == o.maskRate &&
+           inputPadding == o.inputPadding && maskPadding == o.maskPadding;
   }
 };
 
@@ -105,7 +110,6 @@ class FilterSession {
     VRect whole{0, 0, image_.height, image_.width};
     VRect filter = whole;
     if (opt_.selection) filter = SelectionBounds();
-    filterRect32_ = filter;
     rec_.filterRect = ToRect(filter);
     auto wide = [](uint8_t v) { return static_cast<uint16_t>(v * 257); };
     rec_.background = {wide(opt_.background_colour[0]), wide(opt_.background_colour[1]), wide(opt_.background_colour[2])};
@@ -303,7 +307,6 @@ class FilterSession {
   PlatformData platform_{};
   HostMemory memory_;
   SuiteBroker suites_;
-  VRect filterRect32_{};
   std::vector<uint8_t> inBuf_, outBuf_, maskBuf_;
   int32_t outRowBytes_ = 0;
   Request loadedRequest_;
