@@ -19,7 +19,6 @@ Progress::Progress(Mode mode, std::FILE* out) : mode_(mode), out_(out) {
 Progress::~Progress() { Finish(); }
 
 void Progress::Update(int32_t done, int32_t total) {
-  ++calls_;
   if (mode_ == Mode::Log) {
     std::fprintf(out_, "plughost: progress %d/%d\n", done, total);
   } else if (mode_ == Mode::Bar) {

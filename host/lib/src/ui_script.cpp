@@ -18,7 +18,6 @@ int32_t UiScript::Next() {
 }
 
 void UiScript::Report(bool isMessageBox, const std::string& caption, const std::vector<std::string>& texts) {
-  ++shown_;
   if (!report_) return;
   std::string line = std::string(isMessageBox ? "message" : "dialog") + " \"" + caption + "\":";
   bool first = true;

@@ -30,7 +30,6 @@ class PluginModule {
   std::optional<std::vector<uint8_t>> Resource(const char* type, int32_t id) const;
   // Native modules take the host's answers to their dialogs; Windows modules show real ones.
   void AttachHeadless(const QmHeadlessHost* host) const;
-  void* NativeHandle() const { return handle_; }
   const std::string& Path() const { return path_; }
 
  private:

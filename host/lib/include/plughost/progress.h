@@ -13,12 +13,10 @@ class Progress {
   ~Progress();
   void Update(int32_t done, int32_t total);
   void Finish();
-  int calls() const { return calls_; }
 
  private:
   Mode mode_;
   std::FILE* out_;
-  int calls_ = 0;
   bool barShown_ = false;
 };
 

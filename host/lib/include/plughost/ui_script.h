@@ -21,7 +21,6 @@ class UiScript {
   int32_t Next();
   // One line describing a dialog: kind, caption and the texts shown, in order.
   void Report(bool isMessageBox, const std::string& caption, const std::vector<std::string>& texts);
-  int shown() const { return shown_; }
 
   const QmHeadlessHost* HeadlessHost() { return &host_; }
 
@@ -38,7 +37,6 @@ class UiScript {
   static int32_t Act(void* context, const QmHeadlessDialog* shown);
   std::vector<std::string> answers_;
   size_t next_ = 0;
-  int shown_ = 0;
   std::FILE* report_;
   QmHeadlessHost host_;
 };
