@@ -19,11 +19,11 @@ int32_t UiScript::Next() {
 
 void UiScript::Report(bool isMessageBox, const std::string& caption, const std::vector<std::string>& texts) {
   if (!report_) return;
-  std::string line = std::string(isMessageBox ? "message" : "dialog") + " \"" + caption + "\":";
+  std::string line = std::string(isMessageBox ? "message" : "dialog") + " \"" + caption + "\"";
   bool first = true;
   for (const auto& t : texts) {
     if (t.empty()) continue;
-    line += first ? " " : " | ";
+    line += first ? ": " : " | ";
     line += t;
     first = false;
   }
