@@ -17,6 +17,7 @@
 #include "plughost/module.h"
 #include "plughost/pipl.h"
 #include "plughost/progress.h"
+#include "plughost/properties.h"
 #include "plughost/results.h"
 #include "plughost/ui_script.h"
 
@@ -44,6 +45,7 @@ const char kUsage[] =
     "  --foreground RRGGBB     foreground colour (default 000000)\n"
     "  --background-colour RRGGBB  background colour (default FFFFFF)\n"
     "  --memory MB             memory the host offers (default 1024)\n"
+    "  --host-version X.Y.Z    the host version plug-ins are told (default 13.0.0)\n"
     "  --progress bar|log|quiet  how to show progress (default: bar on a terminal)\n"
     "  --write-partial         write the image even when the plug-in fails\n";
 
@@ -172,6 +174,9 @@ int Filter(int argc, char** argv) {
       int64_t mb = 0;
       if (!ParseInt(v, 0, 1 << 20, mb)) return Usage("--memory takes megabytes");
       opt.memoryLimit = mb << 20;
+    } else if (a == "--host-version") {
+      if (!(v = value("a version"))) return Usage(nullptr);
+      if (!HostProperties::ParseVersion(v, opt.hostVersion)) return Usage("--host-version takes MAJOR[.MINOR[.FIX]]");
     } else if (a == "--progress") {
       if (!(v = value("bar, log or quiet"))) return Usage(nullptr);
       const std::string m = v;
@@ -184,6 +189,7 @@ int Filter(int argc, char** argv) {
     }
   }
   if (outPath.empty()) return Usage("filter needs -o OUT.png");
+  opt.title = inPath.substr(inPath.find_last_of("/\\") + 1);
 
   Image image = ReadPng(inPath);
   if (opt.background) {

@@ -10,6 +10,7 @@
 #include "hostapi/PIFilter.h"
 #include "hostapi/SPBasic.h"
 #include "plughost/host_memory.h"
+#include "plughost/properties.h"
 #include "plughost/sp_basic.h"
 #include "platform/memory.h"
 
@@ -43,7 +44,13 @@ bool Empty(const VRect& r) { return r.bottom <= r.top || r.right <= r.left; }
 class FilterSession {
  public:
   FilterSession(Image& image, const FilterOptions& opt, Progress& progress)
-      : image_(image), opt_(opt), progress_(progress) {
+      : image_(image),
+        opt_(opt),
+        progress_(progress),
+        properties_(opt.hostVersion,
+                    DocumentFacts{image.width, image.height, static_cast<int16_t>(PlaneCount()), plugInModeRGBColor,
+                                  opt.title},
+                    memory_) {
     memory_.SetLimit(opt.memoryLimit);
     SetUpRecord();
     g_session = this;
@@ -54,6 +61,7 @@ class FilterSession {
   HostMemory& memory() { return memory_; }
   int32_t rowsDelivered() const { return rowsDelivered_; }
   SPBasicSuite* basic() { return suites_.Basic(); }
+  const HostProperties& properties() const { return properties_; }
 
   // Copies the plug-in's output back into the image and fetches what it asks for now.
   // The plug-in's advanceState: the host may be told to fail it, to exercise error paths.
@@ -172,6 +180,16 @@ class FilterSession {
       rec_.handleProcs = &handles_;
     }
     rec_.sSPBasic = suites_.Basic();
+    propertyProcs_.propertyProcsVersion = kCurrentPropertyProcsVersion;
+    propertyProcs_.numPropertyProcs = kCurrentPropertyProcsCount;
+    propertyProcs_.getPropertyProc = [](PIType sig, PIType key, int32_t index, intptr_t* simple, Handle* complex) -> OSErr {
+      return g_session->properties().Get(sig, key, index, simple, complex);
+    };
+    propertyProcs_.setPropertyProc = [](PIType sig, PIType key, int32_t index, intptr_t simple, Handle complex) -> OSErr {
+      return g_session->properties().Set(sig, key, index, simple, complex);
+    };
+    rec_.propertyProcs = &propertyProcs_;
+    rec_.getPropertyObsolete = propertyProcs_.getPropertyProc;
     big_.PluginUsing32BitCoordinates = false;
     big_.wholeSize32 = {image_.height, image_.width};
     big_.imageSize32 = big_.wholeSize32;
@@ -306,6 +324,8 @@ class FilterSession {
   HandleProcs handles_{};
   PlatformData platform_{};
   HostMemory memory_;
+  HostProperties properties_;
+  PropertyProcs propertyProcs_{};
   SuiteBroker suites_;
   std::vector<uint8_t> inBuf_, outBuf_, maskBuf_;
   int32_t outRowBytes_ = 0;

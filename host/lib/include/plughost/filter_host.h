@@ -24,6 +24,8 @@ struct FilterOptions {
   uint8_t foreground[3] = {0, 0, 0};
   uint8_t background_colour[3] = {255, 255, 255};
   int64_t memoryLimit = int64_t{1} << 30;
+  uint32_t hostVersion = 13u << 16;  // what the property suite answers for 'vers'
+  std::string title;                 // the document's title property
 };
 
 struct FilterOutcome {
