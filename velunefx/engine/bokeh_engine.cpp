@@ -61,6 +61,18 @@ bool BokehEngine::fail(int32_t code, const char* message) {
   return false;
 }
 
+template <typename Layout>
+bool BokehEngine::acquire_carved(Buffer& buffer, Layout&& layout, int32_t code, const char* message) {
+  Carver measure(nullptr);
+  layout(measure);
+  if (!acquire(buffer, measure.used(), code, message)) {
+    return false;
+  }
+  Carver carve(buffer.data);
+  layout(carve);
+  return true;
+}
+
 bool BokehEngine::acquire(Buffer& buffer, uint64_t bytes, int32_t code, const char* message) {
   const uint64_t total = bytes + kAlign;
   if (bytes > UINT64_MAX - kAlign || total > static_cast<uint64_t>(SIZE_MAX)) {
@@ -425,13 +437,9 @@ bool BokehEngine::new_pattern(int32_t quality, double d) {
       change_diff_[p] = carve.take<int16_t>(changes[p]);
     }
   };
-  Carver measure(nullptr);
-  layout(measure);
-  if (!acquire(new_pattern_, measure.used(), kErrNewPatternAlloc, "Can not allocate newPattern at new_pattern()")) {
+  if (!acquire_carved(new_pattern_, layout, kErrNewPatternAlloc, "Can not allocate newPattern at new_pattern()")) {
     return false;
   }
-  Carver carve(new_pattern_.data);
-  layout(carve);
   gather_size_ = size;
   plane_count_ = planes;
   const int32_t radius = size / 2;
@@ -601,13 +609,9 @@ bool BokehEngine::gather_blurred(const RunParams& params, bool simd) {
       ring_tag = carve.take<int32_t>(static_cast<uint64_t>(size));
     }
   };
-  Carver measure(nullptr);
-  layout(measure);
-  if (!acquire(work_, measure.used(), kErrWorkAlloc, "Can not allocate work buffer at run_pix_loop()")) {
+  if (!acquire_carved(work_, layout, kErrWorkAlloc, "Can not allocate work buffer at run_pix_loop()")) {
     return false;
   }
-  Carver carve(work_.data);
-  layout(carve);
   used_simd_ = simd;
 
   const auto* table = reinterpret_cast<const float*>(diff_photon_.data);

@@ -162,6 +162,10 @@ class BokehEngine {
 
   bool fail(int32_t code, const char* message);
   bool acquire(Buffer& buffer, uint64_t bytes, int32_t code, const char* message);
+  // Measures a layout of aligned sections, takes one buffer that holds them all and carves
+  // it: layout(carver) is called twice, first to measure, then to hand out the sections.
+  template <typename Layout>
+  bool acquire_carved(Buffer& buffer, Layout&& layout, int32_t code, const char* message);
   void drop(Buffer& buffer);
   bool gather_blurred(const RunParams& params, bool simd);
   void gather_in_focus(const RunParams& params, int32_t row);
