@@ -121,9 +121,15 @@ PI_ENTRY_POINT(ENTRYPOINT) {
       *result = memFullErr;
       return;
     }
-    *data = reinterpret_cast<intptr_t>(globalsHandle);
-    new (mem.LockHandle(globalsHandle)) StoredGlobals();
+    void* block = mem.LockHandle(globalsHandle);
+    if (!block) {
+      mem.DisposeHandle(globalsHandle);
+      *result = memFullErr;
+      return;
+    }
+    new (block) StoredGlobals();
     mem.UnlockHandle(globalsHandle);
+    *data = reinterpret_cast<intptr_t>(globalsHandle);
   }
   if (!rec.parameters) {
     rec.parameters = mem.NewHandle(16);
