@@ -6,7 +6,8 @@
 #include "iris_draw.h"
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
+  // An option is never a folder name: asking for help must not draw a library called "--help".
+  if (argc != 2 || argv[1][0] == '-') {
     std::fprintf(stderr, "usage: irisgen <pattern-folder>\n");
     return 2;
   }
