@@ -12,7 +12,7 @@
 #include "plughost/host_memory.h"
 #include "plughost/properties.h"
 #include "plughost/sp_basic.h"
-#include "platform/memory.h"
+#include "pssupport/memory.h"
 
 namespace plughost {
 namespace {
@@ -340,15 +340,8 @@ class FilterSession {
 // system memory behind a tagged block, which hosts recognise and free the same way.
 void ReleaseEmulatedHandle(HostMemory& memory, Handle h) {
   if (!h || memory.IsHandle(h)) return;
-  auto* e = reinterpret_cast<PIEmulatedHandle*>(h);
-  if (e->tag != kPIEmulatedHandleTag) return;
-  e->tag = 0;
-  void* data = qm::platform::MovableFromPointer(e->data);
-  qm::platform::UnlockMovable(data);
-  qm::platform::FreeMovable(data);
-  void* self = qm::platform::MovableFromPointer(e);
-  qm::platform::UnlockMovable(self);
-  qm::platform::FreeMovable(self);
+  // The plug-ins' own fallback knows the tagged block; without a suite it frees system memory.
+  qm::ps::PluginMemory(nullptr, nullptr).DisposeHandle(h);
 }
 
 bool AnyRequested(const FilterRecord& r, const BigDocumentStruct* big) {
