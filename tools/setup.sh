@@ -13,6 +13,7 @@ packages=(
   clang libclang-rt-14-dev
   mingw-w64 wine64 xvfb xauth
   dpkg-dev nasm
+  liblcms2-dev libfftw3-dev xdotool imagemagick
 )
 missing=()
 for p in "${packages[@]}"; do
