@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <exception>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -37,6 +38,14 @@ const char kUsage[] =
     "  --about                 show the plug-in's about box first\n"
     "  --answer A              answer the next dialog: a button id, 'close' or 'default'\n"
     "                          (repeat for later dialogs; unanswered dialogs get 'default')\n"
+    "  --ui FILE               play a dialog session from FILE, one action a line, taken in\n"
+    "                          order by whichever dialog waits (after any --answer before it):\n"
+    "                            press ID | set ID TEXT | pick ID N (entries from 0)\n"
+    "                            read ID | list ID | place ID   (reported on stderr)\n"
+    "                            mouse ID down|move|up X Y [ctrl] [shift] | size W H\n"
+    "                            close | default | busy ACTION (while the plug-in works)\n"
+    "                          lines starting with # are comments; then every dialog gets Enter\n"
+    "  --save-as PATH          answer the system save-file dialog with PATH (else: cancel)\n"
     "  --cancel-after ROWS     the user cancels once ROWS rows have been delivered\n"
     "  --advance-error N       the Nth advanceState call fails (out of memory)\n"
     "  --no-buffer-suite       withhold the buffer suite\n"
@@ -118,7 +127,8 @@ int Filter(int argc, char** argv) {
   const std::string pluginPath = argv[0], inPath = argv[1];
   std::string outPath;
   FilterOptions opt;
-  std::vector<std::string> answers;
+  std::vector<UiAction> uiActions;
+  std::optional<std::string> saveAs;
   Progress::Mode progressMode = Progress::Mode::Auto;
   bool writePartial = false;
   for (int i = 2; i < argc; ++i) {
@@ -148,7 +158,21 @@ int Filter(int argc, char** argv) {
       opt.filterCase = static_cast<int16_t>(fc);
     } else if (a == "--answer") {
       if (!(v = value("an answer"))) return Usage(nullptr);
-      answers.emplace_back(v);
+      UiScript one(std::vector<std::string>{v});
+      uiActions.push_back(*one.NextAction(nullptr, false));
+    } else if (a == "--ui") {
+      if (!(v = value("a dialog script"))) return Usage(nullptr);
+      std::vector<UiAction> more;
+      try {
+        more = ReadUiScript(v);
+      } catch (const std::exception& e) {
+        std::fprintf(stderr, "plughost: %s\n", e.what());
+        return kExitUsage;
+      }
+      uiActions.insert(uiActions.end(), more.begin(), more.end());
+    } else if (a == "--save-as") {
+      if (!(v = value("a file name"))) return Usage(nullptr);
+      saveAs = v;
     } else if (a == "--cancel-after") {
       if (!(v = value("a row count"))) return Usage(nullptr);
       int64_t n = 0;
@@ -227,7 +251,8 @@ int Filter(int argc, char** argv) {
   }
   const std::string name = pipl.Name().value_or(pluginPath);
 
-  UiScript script(answers);
+  UiScript script(uiActions);
+  script.SetSaveAs(saveAs);
   module->AttachHeadless(script.HeadlessHost());
 #ifdef _WIN32
   UiScript::Win32Hook hook(script);

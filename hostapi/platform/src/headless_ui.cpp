@@ -1,6 +1,9 @@
 // Native builds: dialogs run against their templates without a window system.
 #include <cstdio>
+#include <cstring>
+#include <deque>
 #include <map>
+#include <utility>
 #include <vector>
 
 #include "platform/headless.h"
@@ -22,33 +25,125 @@ int32_t DescribeAndDefault(const QmHeadlessDialog& d) {
   return QM_ACTION_DEFAULT;
 }
 
-int32_t Ask(const QmHeadlessDialog& d) {
-  return g_host && g_host->act ? g_host->act(g_host->context, &d) : DescribeAndDefault(d);
+bool HostScripts() { return g_host && g_host->size >= sizeof(QmHeadlessHost) && g_host->next; }
+
+// The next action for what is shown: from a scripting host, else from the plain answer.
+QmHeadlessAction Ask(const QmHeadlessDialog& d, bool busy) {
+  QmHeadlessAction a{};
+  if (HostScripts()) {
+    g_host->next(g_host->context, &d, busy ? 1 : 0, &a);
+    return a;
+  }
+  if (busy) return a;  // plain answers come only when the dialog waits for the user
+  const int32_t r = g_host && g_host->act ? g_host->act(g_host->context, &d) : DescribeAndDefault(d);
+  if (r == QM_ACTION_DEFAULT) a.kind = QM_DO_DEFAULT;
+  else if (r == QM_ACTION_CLOSE) a.kind = QM_DO_CLOSE;
+  else {
+    a.kind = QM_DO_PRESS;
+    a.id = r;
+  }
+  return a;
 }
+
+// Dialog units to pixels for the templates' 8-point font at 96 dots per inch.
+int32_t UnitsToX(int32_t u) { return u * 6 / 4; }
+int32_t UnitsToY(int32_t u) { return u * 13 / 8; }
 
 class HeadlessView final : public DialogView {
  public:
-  explicit HeadlessView(const res::Dialog& tpl) : tpl_(tpl) {
-    for (uint32_t i = 0; i < tpl.itemCount; ++i) texts_[tpl.items[i].id] = tpl.items[i].text;
+  HeadlessView(const res::Dialog& tpl, DialogController& controller) : tpl_(tpl), controller_(controller) {
+    for (uint32_t i = 0; i < tpl.itemCount; ++i) {
+      const res::DialogItem& it = tpl.items[i];
+      Item& item = items_[it.id];
+      item.text = it.text;
+      item.place = {UnitsToX(it.x), UnitsToY(it.y), UnitsToX(it.cx), UnitsToY(it.cy)};
+    }
+    client_ = {0, 0, UnitsToX(tpl.cx), UnitsToY(tpl.cy)};
   }
-  void SetItemText(int id, const std::string& text) override { texts_[id] = text; }
+  void SetItemText(int id, const std::string& text) override { items_[id].text = text; }
   std::string ItemText(int id) const override {
-    auto it = texts_.find(id);
-    return it == texts_.end() ? std::string() : it->second;
+    auto it = items_.find(id);
+    return it == items_.end() ? std::string() : it->second.text;
   }
   void SetItemIcon(int, SystemIcon) override {}
-  void EnableItem(int id, bool enabled) override { disabled_[id] = !enabled; }
+  void EnableItem(int id, bool enabled) override { items_[id].enabled = enabled; }
   void End(intptr_t result) override {
+    if (ended_) return;
     ended_ = true;
     result_ = result;
+  }
+  void ClearList(int id) override {
+    items_[id].entries.clear();
+    items_[id].selected = -1;
+  }
+  void AddListEntry(int id, const std::string& text) override { items_[id].entries.push_back(text); }
+  void SelectListEntry(int id, int index) override {
+    Item& it = items_[id];
+    it.selected = index >= 0 && index < static_cast<int>(it.entries.size()) ? index : -1;
+    // A drop list shows its selection as its text.
+    it.text = it.selected >= 0 ? it.entries[static_cast<size_t>(it.selected)] : std::string();
+  }
+  int SelectedListEntry(int id) const override {
+    auto it = items_.find(id);
+    return it == items_.end() ? -1 : it->second.selected;
+  }
+  void SetChecked(int id, bool on) override { items_[id].checked = on; }
+  bool IsChecked(int id) const override {
+    auto it = items_.find(id);
+    return it != items_.end() && it->second.checked;
+  }
+  bool IsItemEnabled(int id) const override {
+    auto it = items_.find(id);
+    return it == items_.end() || it->second.enabled;
+  }
+  ItemRect ItemPlace(int id) const override {
+    if (id == 0) return client_;
+    auto it = items_.find(id);
+    return it == items_.end() ? ItemRect{} : it->second.place;
+  }
+  void PlaceItem(int id, const ItemRect& r) override {
+    if (id == 0) client_ = {0, 0, r.width, r.height};
+    else items_[id].place = r;
+  }
+  void Post(int message, intptr_t value) override { posted_.emplace_back(message, value); }
+  void Pump() override {
+    // Whatever the script does while the work goes on, then back to the work.
+    for (int guard = 0; !ended_ && guard < 1000; ++guard) {
+      QmHeadlessAction a = Ask(Describe(), true);
+      if (a.kind == QM_DO_NOTHING) break;
+      Apply(a);
+    }
   }
 
   bool ended() const { return ended_; }
   intptr_t result() const { return result_; }
-  bool IsEnabled(int id) const {
-    auto it = disabled_.find(id);
-    return it == disabled_.end() || !it->second;
+
+  // The dialog's own loop: queued messages first, then the user.
+  void Run() {
+    controller_.OnInit(*this);
+    // A script that never ends the dialog must not hang the host.
+    int asks = 0, messages = 0;
+    while (!ended_ && asks < 1000 && messages < 1000000) {
+      if (!posted_.empty()) {
+        auto [message, value] = posted_.front();
+        posted_.pop_front();
+        ++messages;
+        controller_.OnPosted(*this, message, value);
+        continue;
+      }
+      ++asks;
+      Apply(Ask(Describe(), false));
+    }
   }
+
+ private:
+  struct Item {
+    std::string text;
+    bool enabled = true, checked = false;
+    int selected = -1;
+    std::vector<std::string> entries;
+    ItemRect place;
+  };
 
   // The id Enter would click: the default button, or none.
   int DefaultButton() const {
@@ -56,25 +151,91 @@ class HeadlessView final : public DialogView {
       if (tpl_.items[i].kind == res::ItemKind::Defpushbutton) return tpl_.items[i].id;
     return 0;
   }
-
-  int32_t AskHost() {
-    std::vector<QmHeadlessItem> items;
-    std::vector<std::string> keep;
-    keep.reserve(tpl_.itemCount);
-    for (uint32_t i = 0; i < tpl_.itemCount; ++i) {
-      keep.push_back(ItemText(tpl_.items[i].id));
-      items.push_back({tpl_.items[i].id, static_cast<int32_t>(tpl_.items[i].kind), keep.back().c_str()});
-    }
-    QmHeadlessDialog d{tpl_.name, tpl_.caption, 0, 0, static_cast<int32_t>(items.size()), items.data()};
-    return Ask(d);
+  const res::DialogItem* Template(int id) const {
+    for (uint32_t i = 0; i < tpl_.itemCount; ++i)
+      if (tpl_.items[i].id == id) return &tpl_.items[i];
+    return nullptr;
   }
 
- private:
+  void Press(int id) {
+    const res::DialogItem* t = Template(id);
+    if (!IsItemEnabled(id)) return;
+    if (t && t->kind == res::ItemKind::Checkbox) {
+      items_[id].checked = !items_[id].checked;
+    } else if (t && t->kind == res::ItemKind::Radio) {
+      // Auto radio buttons: the neighbours in the template form the group.
+      const res::DialogItem* first = t;
+      while (first > tpl_.items && (first - 1)->kind == res::ItemKind::Radio) --first;
+      for (const res::DialogItem* r = first; r < tpl_.items + tpl_.itemCount && r->kind == res::ItemKind::Radio; ++r)
+        items_[r->id].checked = r->id == id;
+    }
+    controller_.OnCommand(*this, id, kNotifyClicked);
+  }
+
+  void Apply(const QmHeadlessAction& a) {
+    switch (a.kind) {
+      case QM_DO_PRESS: Press(a.id); break;
+      case QM_DO_SET:
+        if (!IsItemEnabled(a.id)) break;
+        items_[a.id].text = a.text ? a.text : "";
+        controller_.OnCommand(*this, a.id, kNotifyEditChange);
+        break;
+      case QM_DO_PICK:
+        if (!IsItemEnabled(a.id)) break;
+        SelectListEntry(a.id, a.value);
+        controller_.OnCommand(*this, a.id, kNotifySelChange);
+        break;
+      case QM_DO_MOUSE: {
+        const MouseEvent e = a.value == QM_MOUSE_DOWN ? MouseEvent::Down
+                             : a.value == QM_MOUSE_UP ? MouseEvent::Up
+                                                      : MouseEvent::Move;
+        uint32_t keys = 0;
+        if (a.flags & QM_KEY_CTRL) keys |= kKeyCtrl;
+        if (a.flags & QM_KEY_SHIFT) keys |= kKeyShift;
+        controller_.OnMouse(*this, a.id, e, a.x, a.y, keys);
+        break;
+      }
+      case QM_DO_SIZE: controller_.OnSize(*this, a.x, a.y); break;
+      case QM_DO_DEFAULT:
+        if (int id = DefaultButton()) Press(id);
+        else controller_.OnClose(*this);
+        break;
+      case QM_DO_CLOSE: controller_.OnClose(*this); break;
+      default: break;
+    }
+  }
+
+  // What the user sees now, in template order.
+  const QmHeadlessDialog& Describe() {
+    shownItems_.clear();
+    entryTexts_.clear();
+    entryTexts_.reserve(tpl_.itemCount);
+    for (uint32_t i = 0; i < tpl_.itemCount; ++i) {
+      const Item& it = items_[tpl_.items[i].id];
+      std::vector<const char*>& e = entryTexts_.emplace_back();
+      for (const std::string& s : it.entries) e.push_back(s.c_str());
+      shownItems_.push_back({tpl_.items[i].id, static_cast<int32_t>(tpl_.items[i].kind), it.text.c_str(),
+                             it.enabled ? 1 : 0, it.checked ? 1 : 0, it.selected,
+                             static_cast<int32_t>(e.size()), e.empty() ? nullptr : e.data(), it.place.left,
+                             it.place.top, it.place.width, it.place.height});
+    }
+    shown_ = {tpl_.name, tpl_.caption, 0, 0, static_cast<int32_t>(shownItems_.size()), shownItems_.data(),
+              asked_ ? 0 : 1};
+    asked_ = true;
+    return shown_;
+  }
+
   const res::Dialog& tpl_;
-  std::map<int, std::string> texts_;
-  std::map<int, bool> disabled_;
+  DialogController& controller_;
+  std::map<int, Item> items_;
+  ItemRect client_;
+  std::deque<std::pair<int, intptr_t>> posted_;
   bool ended_ = false;
+  bool asked_ = false;
   intptr_t result_ = 0;
+  QmHeadlessDialog shown_{};
+  std::vector<QmHeadlessItem> shownItems_;
+  std::vector<std::vector<const char*>> entryTexts_;
 };
 
 }  // namespace
@@ -85,17 +246,8 @@ void* ResourceModule() { return g_module; }
 intptr_t RunModalDialog(const char* templateName, NativeWindow, DialogController& controller) {
   const res::Dialog* tpl = res::ThisModule().FindDialog(templateName);
   if (!tpl) return -1;
-  HeadlessView view(*tpl);
-  controller.OnInit(view);
-  // A script that never ends the dialog must not hang the host.
-  for (int step = 0; !view.ended() && step < 1000; ++step) {
-    int32_t action = view.AskHost();
-    if (action == QM_ACTION_DEFAULT) action = view.DefaultButton() ? view.DefaultButton() : QM_ACTION_CLOSE;
-    if (action == QM_ACTION_CLOSE)
-      controller.OnClose(view);
-    else if (view.IsEnabled(action))
-      controller.OnCommand(view, action, 0);
-  }
+  HeadlessView view(*tpl, controller);
+  view.Run();
   return view.ended() ? view.result() : intptr_t{kIdCancel};
 }
 
@@ -111,24 +263,42 @@ int ShowMessageBox(NativeWindow, const std::string& text, const std::string& cap
     case kMbYesNo: buttons = {{kIdYes, "Yes"}, {kIdNo, "No"}}; break;
     default: buttons = {{kIdOk, "OK"}}; break;
   }
-  std::vector<QmHeadlessItem> items{{-1, -1, text.c_str()}};
+  std::vector<QmHeadlessItem> items{{-1, -1, text.c_str(), 1, 0, -1, 0, nullptr, 0, 0, 0, 0}};
   for (const Button& b : buttons)
-    items.push_back({b.id, static_cast<int32_t>(res::ItemKind::Pushbutton), b.label});
-  QmHeadlessDialog d{"", caption.c_str(), 1, style, static_cast<int32_t>(items.size()), items.data()};
+    items.push_back({b.id, static_cast<int32_t>(res::ItemKind::Pushbutton), b.label, 1, 0, -1, 0, nullptr, 0, 0, 0, 0});
+  QmHeadlessDialog d{"", caption.c_str(), 1, style, static_cast<int32_t>(items.size()), items.data(), 1};
   for (int step = 0; step < 1000; ++step) {
-    int32_t action = Ask(d);
-    if (action == QM_ACTION_DEFAULT) return buttons.front().id;
+    QmHeadlessAction a = Ask(d, false);
+    d.fresh = 0;
+    if (a.kind == QM_DO_DEFAULT) return buttons.front().id;
     // Closing a box is its Cancel, or OK when it has no Cancel, as on Windows.
-    if (action == QM_ACTION_CLOSE) {
+    if (a.kind == QM_DO_CLOSE) {
       for (const Button& b : buttons)
         if (b.id == kIdCancel) return kIdCancel;
       if (buttons.size() == 1) return buttons.front().id;
       continue;
     }
-    for (const Button& b : buttons)
-      if (b.id == action) return action;
+    if (a.kind == QM_DO_PRESS)
+      for (const Button& b : buttons)
+        if (b.id == a.id) return a.id;
   }
   return buttons.front().id;
+}
+
+bool AskSaveFileName(const SaveFileRequest& request, std::string& path) {
+  if (!g_host || g_host->size < sizeof(QmHeadlessHost) || !g_host->saveFileName) {
+    std::fprintf(stderr, "[save] %s (%s): cancelled, nobody to answer\n", request.filterName.c_str(),
+                 request.patterns.c_str());
+    return false;
+  }
+  const std::string filter = request.filterName + " (" + request.patterns + ")";
+  std::vector<char> buf(request.capacity ? request.capacity : 1, '\0');
+  std::strncpy(buf.data(), request.initialName.c_str(), buf.size() - 1);
+  if (!g_host->saveFileName(g_host->context, "Save As", filter.c_str(), buf.data(), static_cast<uint32_t>(buf.size())))
+    return false;
+  buf.back() = '\0';
+  path = buf.data();
+  return true;
 }
 
 namespace headless {

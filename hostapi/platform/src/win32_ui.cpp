@@ -2,7 +2,11 @@
 // messages into controller calls; the controller holds the behaviour.
 #include <windows.h>
 
+#include <commdlg.h>
+
+#include <cstring>
 #include <memory>
+#include <vector>
 
 #include "platform/placement.h"
 #include "platform/ui.h"
@@ -38,9 +42,64 @@ class Win32View final : public DialogView {
   }
   void EnableItem(int id, bool enabled) override { EnableWindow(GetDlgItem(hwnd_, id), enabled); }
   void End(intptr_t result) override { EndDialog(hwnd_, result); }
+  void ClearList(int id) override { SendDlgItemMessageA(hwnd_, id, CB_RESETCONTENT, 0, 0); }
+  void AddListEntry(int id, const std::string& text) override {
+    SendDlgItemMessageA(hwnd_, id, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+  }
+  void SelectListEntry(int id, int index) override {
+    SendDlgItemMessageA(hwnd_, id, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+  }
+  int SelectedListEntry(int id) const override {
+    return static_cast<int>(SendDlgItemMessageA(hwnd_, id, CB_GETCURSEL, 0, 0));
+  }
+  void SetChecked(int id, bool on) override { CheckDlgButton(hwnd_, id, on ? BST_CHECKED : BST_UNCHECKED); }
+  bool IsChecked(int id) const override { return IsDlgButtonChecked(hwnd_, id) == BST_CHECKED; }
+  bool IsItemEnabled(int id) const override { return IsWindowEnabled(GetDlgItem(hwnd_, id)) != FALSE; }
+  ItemRect ItemPlace(int id) const override {
+    RECT r{};
+    if (id == 0) {
+      GetClientRect(hwnd_, &r);
+    } else {
+      HWND item = GetDlgItem(hwnd_, id);
+      if (!item) return {};
+      GetWindowRect(item, &r);
+      MapWindowPoints(nullptr, hwnd_, reinterpret_cast<POINT*>(&r), 2);
+    }
+    return {r.left, r.top, r.right - r.left, r.bottom - r.top};
+  }
+  void PlaceItem(int id, const ItemRect& r) override {
+    if (HWND item = GetDlgItem(hwnd_, id))
+      SetWindowPos(item, nullptr, r.left, r.top, r.width, r.height, SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  void Redraw(int id, const ItemRect& r) override {
+    HWND item = GetDlgItem(hwnd_, id);
+    if (!item) return;
+    RECT rc{r.left, r.top, r.left + r.width, r.top + r.height};
+    InvalidateRect(item, r.Empty() ? nullptr : &rc, FALSE);
+  }
+  void Post(int message, intptr_t value) override {
+    PostMessageA(hwnd_, WM_APP + static_cast<UINT>(message), 0, static_cast<LPARAM>(value));
+  }
+  void Pump() override {
+    // Input and painting only: the controller's own messages wait for the dialog's loop.
+    MSG m;
+    while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
+      if (m.hwnd == hwnd_ && m.message >= WM_APP && m.message < 0xC000) {
+        deferred_.push_back(m);
+        continue;
+      }
+      if (!IsDialogMessageA(hwnd_, &m)) {
+        TranslateMessage(&m);
+        DispatchMessageA(&m);
+      }
+    }
+    for (const MSG& m2 : deferred_) PostMessageA(m2.hwnd, m2.message, m2.wParam, m2.lParam);
+    deferred_.clear();
+  }
 
  private:
   HWND hwnd_;
+  std::vector<MSG> deferred_;
 };
 
 struct Session {
@@ -83,6 +142,9 @@ INT_PTR CALLBACK DialogProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_CLOSE:
       if (s) s->controller->OnClose(*s->view);
       return TRUE;
+    case WM_SIZE:
+      if (s && s->view) s->controller->OnSize(*s->view, LOWORD(lp), HIWORD(lp));
+      return FALSE;
     case WM_CTLCOLORDLG:
     case WM_CTLCOLORSTATIC:
       if (s && s->controller->PaintsWhiteBackground())
@@ -97,6 +159,10 @@ INT_PTR CALLBACK DialogProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       }
       return FALSE;
     default:
+      if (s && s->view && msg >= WM_APP && msg < 0xC000) {
+        s->controller->OnPosted(*s->view, static_cast<int>(msg - WM_APP), static_cast<intptr_t>(lp));
+        return TRUE;
+      }
       return FALSE;
   }
 }
@@ -115,6 +181,28 @@ intptr_t RunModalDialog(const char* templateName, NativeWindow parent, DialogCon
 
 int ShowMessageBox(NativeWindow parent, const std::string& text, const std::string& caption, uint32_t style) {
   return MessageBoxA(static_cast<HWND>(parent), text.c_str(), caption.c_str(), style);
+}
+
+bool AskSaveFileName(const SaveFileRequest& request, std::string& path) {
+  // The filter string is pairs of NUL-terminated texts ending in an empty one.
+  std::string filter = request.filterName;
+  filter.push_back('\0');
+  filter += request.patterns;
+  filter.push_back('\0');
+  filter.push_back('\0');
+  std::vector<char> buf(request.capacity ? request.capacity : 1, '\0');
+  std::strncpy(buf.data(), request.initialName.c_str(), buf.size() - 1);
+  OPENFILENAMEA ofn{};
+  ofn.lStructSize = sizeof ofn;
+  ofn.hwndOwner = static_cast<HWND>(request.owner);
+  ofn.lpstrFilter = filter.c_str();
+  ofn.nFilterIndex = 1;
+  ofn.lpstrFile = buf.data();
+  ofn.nMaxFile = static_cast<DWORD>(buf.size());
+  ofn.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST;
+  if (!GetSaveFileNameA(&ofn)) return false;
+  path = buf.data();
+  return true;
 }
 
 }  // namespace qm::platform

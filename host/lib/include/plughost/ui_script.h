@@ -3,8 +3,24 @@
 // reports on stderr what was shown. Natively the plug-in's headless layer asks it; on Windows
 // a hook on the host's thread reads the real dialog once it has initialised and posts the
 // answer to it, so an unattended run still shows every window.
+//
+// A session script (`--ui FILE`) holds one action a line, taken in order by whichever dialog
+// is waiting for the user:
+//   press ID              click a button, check box or radio button
+//   set ID TEXT           replace the text of an edit field (TEXT may be empty)
+//   pick ID N             choose entry N (from 0) of a drop list
+//   read ID               report the control's text (and check, list and enabled state)
+//   list ID               report a drop list's entries
+//   place ID              report where a control sits (pixels; ID 0: the dialog's client size)
+//   mouse ID down|move|up X Y [ctrl] [shift]   the mouse in a control, at its pixel (X, Y)
+//   size W H              resize the dialog's client area
+//   close | default       the close box (Escape) | Enter
+//   busy ACTION           do ACTION while the plug-in is still working between messages
+// Blank lines and lines starting with '#' are skipped. When the script runs out, every
+// dialog gets Enter.
 #include <cstdint>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -12,15 +28,44 @@
 
 namespace plughost {
 
+struct UiAction {
+  enum class Kind { Press, Set, Pick, Read, List, Place, Mouse, Size, Close, Default };
+  Kind kind = Kind::Default;
+  int32_t id = 0;
+  int32_t value = 0;  // list entry, or the mouse event (QM_MOUSE_)
+  int32_t x = 0, y = 0;
+  int32_t keys = 0;   // QM_KEY_ bits
+  std::string text;
+  bool busy = false;  // may happen while the plug-in works
+  int line = 0;       // in the script file, for messages
+};
+
+// Parses one script line; false with `why` set when it is not an action. Blank and comment
+// lines give true and no action.
+bool ParseUiLine(const std::string& line, std::optional<UiAction>& action, std::string& why);
+// Reads a whole script; throws std::runtime_error naming the file and line of a bad action.
+std::vector<UiAction> ReadUiScript(const std::string& path);
+
 class UiScript {
  public:
   // Answers: a control id, "close" or "default"; consumed in order, then "default".
   explicit UiScript(std::vector<std::string> answers = {}, std::FILE* report = stderr);
+  explicit UiScript(std::vector<UiAction> actions, std::FILE* report = stderr);
 
-  // The next answer as a control id or QM_ACTION_ value.
+  // The next answer as a control id or QM_ACTION_ value (plain dialogs and message boxes).
   int32_t Next();
+  // The next action for the dialog shown: reads are answered from `shown` on the way; while
+  // `busy` only actions marked busy are taken. Nothing when there is nothing to do now.
+  std::optional<UiAction> NextAction(const QmHeadlessDialog* shown, bool busy);
   // One line describing a dialog: kind, caption and the texts shown, in order.
   void Report(bool isMessageBox, const std::string& caption, const std::vector<std::string>& texts);
+  // Reports what a read, list or place action finds in the dialog shown.
+  void ReadBack(const UiAction& a, const QmHeadlessDialog& shown);
+
+  // The path the system save-file dialog is answered with; none: the user cancels it.
+  void SetSaveAs(std::optional<std::string> path) { saveAs_ = std::move(path); }
+  const std::optional<std::string>& SaveAs() const { return saveAs_; }
+  void ReportSaveDialog(const std::string& filter, const std::optional<std::string>& answer);
 
   const QmHeadlessHost* HeadlessHost() { return &host_; }
 
@@ -35,9 +80,14 @@ class UiScript {
 
  private:
   static int32_t Act(void* context, const QmHeadlessDialog* shown);
-  std::vector<std::string> answers_;
+  static void NextFor(void* context, const QmHeadlessDialog* shown, int32_t busy, QmHeadlessAction* action);
+  static int32_t SaveFileName(void* context, const char* caption, const char* filter, char* path, uint32_t capacity);
+  void ReportShown(const QmHeadlessDialog& d);
+  std::vector<UiAction> actions_;
   size_t next_ = 0;
   std::FILE* report_;
+  std::optional<std::string> saveAs_;
+  std::string heldText_;  // the text of the last action handed over
   QmHeadlessHost host_;
 };
 

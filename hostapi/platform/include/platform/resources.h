@@ -54,7 +54,9 @@ struct ModuleResources {
       if (blobs[i].id == id && std::strcmp(blobs[i].type, type) == 0) return &blobs[i];
     return nullptr;
   }
+  // "#101" names the template with the numeric id 101, as FindResource reads it.
   const Dialog* FindDialog(const char* name) const {
+    if (name[0] == '#') ++name;
     for (uint32_t i = 0; i < dialogCount; ++i)
       if (std::strcmp(dialogs[i].name, name) == 0) return &dialogs[i];
     return nullptr;

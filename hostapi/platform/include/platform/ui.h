@@ -11,6 +11,18 @@ using NativeWindow = void*;  // HWND on Windows
 
 enum class SystemIcon { Warning, Error, Information, Question };
 
+struct ItemRect {
+  int32_t left = 0, top = 0, width = 0, height = 0;
+  bool Empty() const { return width <= 0 || height <= 0; }
+  bool operator==(const ItemRect&) const = default;
+};
+
+// Notification codes a controller sees in OnCommand (the Win32 values).
+enum : int { kNotifyClicked = 0, kNotifySelChange = 1, kNotifyEditChange = 0x300 };
+
+enum class MouseEvent { Down, Move, Up };
+enum : uint32_t { kKeyCtrl = 1, kKeyShift = 2 };
+
 // What a controller may do to the dialog it drives.
 class DialogView {
  public:
@@ -19,6 +31,28 @@ class DialogView {
   virtual void SetItemIcon(int id, SystemIcon icon) = 0;
   virtual void EnableItem(int id, bool enabled) = 0;
   virtual void End(intptr_t result) = 0;
+
+  // Drop lists: entries from 0, -1 for no selection.
+  virtual void ClearList(int /*id*/) {}
+  virtual void AddListEntry(int /*id*/, const std::string& /*text*/) {}
+  virtual void SelectListEntry(int /*id*/, int /*index*/) {}
+  virtual int SelectedListEntry(int /*id*/) const { return -1; }
+  // Check boxes and radio buttons.
+  virtual void SetChecked(int /*id*/, bool /*on*/) {}
+  virtual bool IsChecked(int /*id*/) const { return false; }
+  virtual bool IsItemEnabled(int /*id*/) const { return true; }
+  // Where a control sits in the dialog's client area, in pixels; the dialog's own client
+  // size for id 0.
+  virtual ItemRect ItemPlace(int /*id*/) const { return {}; }
+  virtual void PlaceItem(int /*id*/, const ItemRect& /*r*/) {}
+  // Asks for part of a custom-drawn control to be drawn again (the whole control when empty).
+  virtual void Redraw(int /*id*/, const ItemRect& /*r*/ = {}) {}
+  // Queues a message for the controller's OnPosted, after what is already queued.
+  virtual void Post(int /*message*/, intptr_t /*value*/) {}
+  // Lets the dialog handle what the user did meanwhile (the message queue's drain), for work
+  // done in steps while the dialog stays live. Messages posted during the drain wait for the
+  // dialog's own loop.
+  virtual void Pump() {}
 
  protected:
   ~DialogView() = default;
@@ -35,6 +69,12 @@ class DialogController {
   }
   virtual void OnClose(DialogView&) {}
   virtual bool PaintsWhiteBackground() const { return false; }
+  // A message the controller posted itself (DialogView::Post).
+  virtual void OnPosted(DialogView&, int /*message*/, intptr_t /*value*/) {}
+  // Mouse over control `id` at (x, y) in that control's pixels; keys are kKey bits.
+  virtual void OnMouse(DialogView&, int /*id*/, MouseEvent, int32_t /*x*/, int32_t /*y*/, uint32_t /*keys*/) {}
+  // The dialog's client area was resized by the user to width by height pixels.
+  virtual void OnSize(DialogView&, int32_t /*width*/, int32_t /*height*/) {}
 };
 
 // Resources come from this module unless a host tells the plug-in otherwise (for instance the
@@ -54,5 +94,15 @@ enum : uint32_t {
 enum : int { kIdOk = 1, kIdCancel = 2, kIdYes = 6, kIdNo = 7 };
 
 int ShowMessageBox(NativeWindow parent, const std::string& text, const std::string& caption, uint32_t style);
+
+// The system's save-file dialog. `filterName` and `patterns` ("*.JPG;*.JPEG") name the file
+// types offered. Returns false when the user cancels; `path` then stays as it was.
+struct SaveFileRequest {
+  NativeWindow owner = nullptr;
+  std::string filterName, patterns;
+  std::string initialName;
+  uint32_t capacity = 260;  // longest path the caller takes, terminator included
+};
+bool AskSaveFileName(const SaveFileRequest& request, std::string& path);
 
 }  // namespace qm::platform
