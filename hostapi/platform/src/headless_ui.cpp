@@ -87,6 +87,7 @@ class HeadlessView final : public DialogView {
     auto it = items_.find(id);
     return it == items_.end() ? -1 : it->second.selected;
   }
+  void LimitText(int id, int chars) override { items_[id].limit = chars; }
   void SetChecked(int id, bool on) override { items_[id].checked = on; }
   bool IsChecked(int id) const override {
     auto it = items_.find(id);
@@ -141,6 +142,7 @@ class HeadlessView final : public DialogView {
     std::string text;
     bool enabled = true, checked = false;
     int selected = -1;
+    int limit = 0;  // characters an edit field takes; 0: no limit
     std::vector<std::string> entries;
     ItemRect place;
   };
@@ -178,6 +180,9 @@ class HeadlessView final : public DialogView {
       case QM_DO_SET:
         if (!IsItemEnabled(a.id)) break;
         items_[a.id].text = a.text ? a.text : "";
+        // Typing stops at the field's limit.
+        if (items_[a.id].limit > 0 && items_[a.id].text.size() > static_cast<size_t>(items_[a.id].limit))
+          items_[a.id].text.resize(static_cast<size_t>(items_[a.id].limit));
         controller_.OnCommand(*this, a.id, kNotifyEditChange);
         break;
       case QM_DO_PICK:

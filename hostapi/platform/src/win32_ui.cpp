@@ -52,6 +52,9 @@ class Win32View final : public DialogView {
   int SelectedListEntry(int id) const override {
     return static_cast<int>(SendDlgItemMessageA(hwnd_, id, CB_GETCURSEL, 0, 0));
   }
+  void LimitText(int id, int chars) override {
+    SendDlgItemMessageA(hwnd_, id, EM_LIMITTEXT, static_cast<WPARAM>(chars), 0);
+  }
   void SetChecked(int id, bool on) override { CheckDlgButton(hwnd_, id, on ? BST_CHECKED : BST_UNCHECKED); }
   bool IsChecked(int id) const override { return IsDlgButtonChecked(hwnd_, id) == BST_CHECKED; }
   bool IsItemEnabled(int id) const override { return IsWindowEnabled(GetDlgItem(hwnd_, id)) != FALSE; }

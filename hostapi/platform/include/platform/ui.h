@@ -37,6 +37,8 @@ class DialogView {
   virtual void AddListEntry(int /*id*/, const std::string& /*text*/) {}
   virtual void SelectListEntry(int /*id*/, int /*index*/) {}
   virtual int SelectedListEntry(int /*id*/) const { return -1; }
+  // The most characters an edit field takes.
+  virtual void LimitText(int /*id*/, int /*chars*/) {}
   // Check boxes and radio buttons.
   virtual void SetChecked(int /*id*/, bool /*on*/) {}
   virtual bool IsChecked(int /*id*/) const { return false; }
