@@ -13,6 +13,7 @@
 #include <io.h>
 #endif
 
+#include "plughost/aete.h"
 #include "plughost/filter_host.h"
 #include "plughost/image.h"
 #include "plughost/module.h"
@@ -21,6 +22,7 @@
 #include "plughost/properties.h"
 #include "plughost/results.h"
 #include "plughost/ui_script.h"
+#include "open_command.h"
 
 using namespace plughost;
 
@@ -30,6 +32,7 @@ const char kUsage[] =
     "usage:\n"
     "  plughost info PLUGIN\n"
     "  plughost filter PLUGIN IN.png -o OUT.png [options]\n"
+    "  plughost open PLUGIN FILE... -o OUT [options]\n"
     "\n"
     "filter options:\n"
     "  --background            the image is a background layer (no transparency)\n"
@@ -61,6 +64,7 @@ const char kUsage[] =
 int Usage(const char* why) {
   if (why) std::fprintf(stderr, "plughost: %s\n", why);
   std::fputs(kUsage, stderr);
+  std::fputs(kOpenUsage, stderr);
   return kExitUsage;
 }
 
@@ -119,6 +123,14 @@ int Info(const std::string& path) {
   }
   std::printf("PiPL 16000: %zu properties, %zu bytes\n", p.properties.size(), info.piplBytes.size());
   for (const auto& prop : p.properties) std::printf("  %s\n", DescribeProperty(prop).c_str());
+  if (!info.aeteBytes.empty()) {
+    std::printf("terminology: %zu bytes\n", info.aeteBytes.size());
+    try {
+      for (const auto& line : DescribeAete(info.aeteBytes)) std::printf("  %s\n", line.c_str());
+    } catch (const std::exception& e) {
+      std::printf("  damaged: %s\n", e.what());
+    }
+  }
   return entry ? 0 : kExitLoad;
 }
 
@@ -150,7 +162,12 @@ int Filter(int argc, char** argv) {
       opt.showAbout = true;
     } else if (a == "--selection") {
       if (!(v = value("a mask file"))) return Usage(nullptr);
-      opt.selection = ReadPng(v);
+      try {
+        opt.selection = ReadPng(v);
+      } catch (const std::exception& e) {
+        std::fprintf(stderr, "plughost: %s\n", e.what());
+        return kExitInput;
+      }
     } else if (a == "--filter-case") {
       if (!(v = value("a number"))) return Usage(nullptr);
       int64_t fc = 0;
@@ -215,7 +232,13 @@ int Filter(int argc, char** argv) {
   if (outPath.empty()) return Usage("filter needs -o OUT.png");
   opt.title = inPath.substr(inPath.find_last_of("/\\") + 1);
 
-  Image image = ReadPng(inPath);
+  Image image;
+  try {
+    image = ReadPng(inPath);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "plughost: %s\n", e.what());
+    return kExitInput;
+  }
   if (opt.background) {
     image.hasAlpha = false;
     for (size_t i = 3; i < image.rgba.size(); i += 4) image.rgba[i] = 255;
@@ -287,8 +310,10 @@ int main(int argc, char** argv) {
   try {
     if (cmd == "info" && argc == 3) return Info(argv[2]);
     if (cmd == "filter") return Filter(argc - 2, argv + 2);
+    if (cmd == "open") return OpenCommand(argc - 2, argv + 2, argv[0]);
     if (cmd == "--help" || cmd == "-h") {
       std::fputs(kUsage, stdout);
+      std::fputs(kOpenUsage, stdout);
       return 0;
     }
   } catch (const std::exception& e) {

@@ -66,6 +66,12 @@ def emit_rc(desc, arch, out):
         with open(bin_path, "wb") as f:
             f.write(pipl)
         lines.append(f'{desc.pipl.get("id", 16000)} PIPL "{os.path.basename(bin_path)}"')
+    aete = desc.aete_bytes()
+    if aete is not None:
+        aete_path = base + ".aete"
+        with open(aete_path, "wb") as f:
+            f.write(aete)
+        lines.append(f'{desc.aete.get("id", 16000)} AETE "{os.path.basename(aete_path)}"')
     for blob in desc.blobs:
         lines.append(f'{blob["id"]} {blob["type"]} {rc_string(desc.file(blob["file"]).replace(os.sep, "/"))}')
     for name, path in desc.bitmaps:
@@ -118,6 +124,9 @@ def emit_cpp(desc, arch, out):
     blobs = []
     if pipl is not None:
         blobs.append(("PIPL", desc.pipl.get("id", 16000), pipl))
+    aete = desc.aete_bytes()
+    if aete is not None:
+        blobs.append(("AETE", desc.aete.get("id", 16000), aete))
     for blob in desc.blobs:
         with open(desc.file(blob["file"]), "rb") as f:
             blobs.append((blob["type"].upper(), blob["id"], f.read()))

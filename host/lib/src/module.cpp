@@ -75,6 +75,11 @@ PluginFileInfo ReadPluginFile(const std::string& path) {
     auto res = pe->find_resource(qm::host::pe::ResourceKey::named("PIPL"), qm::host::pe::ResourceKey::id(16000));
     if (!res) throw std::runtime_error(path + ": no PiPL resource 16000");
     info.piplBytes.assign(res->begin(), res->end());
+    info.pipl = ParsePipl(info.piplBytes.data(), info.piplBytes.size());
+    if (auto id = info.pipl.TerminologyId())
+      if (auto aete = pe->find_resource(qm::host::pe::ResourceKey::named("AETE"),
+                                        qm::host::pe::ResourceKey::id(static_cast<uint16_t>(*id))))
+        info.aeteBytes.assign(aete->begin(), aete->end());
   } else {
 #ifdef _WIN32
     throw std::runtime_error(path + ": not a Windows plug-in");
@@ -85,9 +90,11 @@ PluginFileInfo ReadPluginFile(const std::string& path) {
     info.format = "native shared library";
     info.arch = kHostArch;
     info.piplBytes = std::move(*res);
+    info.pipl = ParsePipl(info.piplBytes.data(), info.piplBytes.size());
+    if (auto id = info.pipl.TerminologyId())
+      if (auto aete = module->Resource("AETE", *id)) info.aeteBytes = std::move(*aete);
 #endif
   }
-  info.pipl = ParsePipl(info.piplBytes.data(), info.piplBytes.size());
   return info;
 }
 

@@ -91,6 +91,12 @@ std::optional<std::string> Pipl::EntryPoint(Arch arch) const {
   return p ? std::optional(CString(p->data)) : std::nullopt;
 }
 
+std::optional<int32_t> Pipl::TerminologyId() const {
+  const PiplProperty* p = Find(FourCC("hstm"));
+  if (!p || p->data.size() < 14) return std::nullopt;
+  return static_cast<int16_t>(p->data[12] | p->data[13] << 8);
+}
+
 std::string DescribeProperty(const PiplProperty& p) {
   std::string key = FourCCText(p.key);
   std::string line = key;
@@ -124,6 +130,29 @@ std::string DescribeProperty(const PiplProperty& p) {
       line += b;
     }
     return line;
+  }
+  if ((key == "fmTC" || key == "RdTy" || key == "WrTy") && d.size() >= 4 && d.size() % 4 == 0) {
+    for (size_t i = 0; i + 4 <= d.size(); i += 4) line += (i ? ", \"" : "\"") + FourCCText(U32(&d[i])) + "\"";
+    return line;
+  }
+  if ((key == "RdEx" || key == "WrEx") && d.size() >= 4) {
+    // Extensions are stored in reading order.
+    for (size_t i = 0; i + 4 <= d.size(); i += 4) {
+      std::string ext(d.begin() + static_cast<ptrdiff_t>(i), d.begin() + static_cast<ptrdiff_t>(i + 4));
+      while (!ext.empty() && (ext.back() == ' ' || ext.back() == 0)) ext.pop_back();
+      if (!ext.empty()) line += (i ? ", \"" : "\"") + ext + "\"";
+    }
+    return line;
+  }
+  if (key == "mxsz" && d.size() >= 4) {
+    const int v = static_cast<int16_t>(d[0] | d[1] << 8), h = static_cast<int16_t>(d[2] | d[3] << 8);
+    return line + std::to_string(v) + " rows x " + std::to_string(h) + " columns";
+  }
+  if (key == "hstm" && d.size() >= 14) {
+    std::string scope;
+    for (size_t i = 14; i < d.size() && d[i]; ++i) scope += static_cast<char>(d[i]);
+    return line + "class '" + FourCCText(U32(&d[4])) + "', event '" + FourCCText(U32(&d[8])) + "', AETE " +
+           std::to_string(static_cast<int16_t>(d[12] | d[13] << 8)) + ", scope \"" + scope + "\"";
   }
   return line + Hex(d);
 }

@@ -46,6 +46,7 @@ struct PluginFileInfo {
   std::vector<std::string> exports;  // empty when unknown (native)
   std::vector<uint8_t> piplBytes;
   Pipl pipl;
+  std::vector<uint8_t> aeteBytes;    // the terminology the PiPL names; empty when none
 };
 PluginFileInfo ReadPluginFile(const std::string& path);
 

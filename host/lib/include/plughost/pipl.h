@@ -31,6 +31,8 @@ struct Pipl {
   std::optional<std::string> Category() const;
   // The entry point a host of this architecture calls.
   std::optional<std::string> EntryPoint(Arch arch) const;
+  // The AETE resource id of the 'hstm' property.
+  std::optional<int32_t> TerminologyId() const;
 };
 
 // Throws std::runtime_error when the bytes are not a well-formed PiPL.

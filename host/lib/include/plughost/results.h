@@ -13,5 +13,7 @@ std::string ResultMessage(int32_t result);
 int ExitStatusFor(int32_t result);
 constexpr int kExitUsage = 2;
 constexpr int kExitLoad = 3;
+// An input file (image, mask, raw file) that cannot be read, whichever command reads it.
+constexpr int kExitInput = 8;
 
 }  // namespace plughost
