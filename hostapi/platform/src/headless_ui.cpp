@@ -256,6 +256,14 @@ intptr_t RunModalDialog(const char* templateName, NativeWindow, DialogController
   return view.ended() ? view.result() : intptr_t{kIdCancel};
 }
 
+std::string LoadResourceString(int id) {
+  const char* text = res::ThisModule().FindString(id);
+  return text ? std::string(text) : std::string();
+}
+
+// Natively the debugger's output is the error stream.
+void DebugOutput(const char* text) { std::fputs(text, stderr); }
+
 int ShowMessageBox(NativeWindow, const std::string& text, const std::string& caption, uint32_t style) {
   struct Button {
     int id;

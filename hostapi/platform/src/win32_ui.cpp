@@ -4,6 +4,7 @@
 
 #include <commdlg.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -177,10 +178,22 @@ void* ResourceModule() { return g_module ? g_module : &__ImageBase; }
 
 intptr_t RunModalDialog(const char* templateName, NativeWindow parent, DialogController& controller) {
   Session s{&controller, {}};
-  INT_PTR r = DialogBoxParamA(static_cast<HINSTANCE>(ResourceModule()), templateName,
+  // A template named by digits alone is a numbered resource, as resource scripts store it.
+  bool numbered = templateName && *templateName;
+  for (const char* c = templateName; numbered && *c; ++c) numbered = *c >= '0' && *c <= '9';
+  LPCSTR name = numbered ? MAKEINTRESOURCEA(std::atoi(templateName)) : templateName;
+  INT_PTR r = DialogBoxParamA(static_cast<HINSTANCE>(ResourceModule()), name,
                               static_cast<HWND>(parent), DialogProc, reinterpret_cast<LPARAM>(&s));
   return r;
 }
+
+std::string LoadResourceString(int id) {
+  char buf[1024];
+  const int n = LoadStringA(static_cast<HINSTANCE>(ResourceModule()), static_cast<UINT>(id), buf, sizeof buf);
+  return n > 0 ? std::string(buf, static_cast<size_t>(n)) : std::string();
+}
+
+void DebugOutput(const char* text) { OutputDebugStringA(text); }
 
 int ShowMessageBox(NativeWindow parent, const std::string& text, const std::string& caption, uint32_t style) {
   return MessageBoxA(static_cast<HWND>(parent), text.c_str(), caption.c_str(), style);

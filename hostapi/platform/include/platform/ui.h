@@ -107,4 +107,10 @@ struct SaveFileRequest {
 };
 bool AskSaveFileName(const SaveFileRequest& request, std::string& path);
 
+// A string resource of the resource module; empty when it has none of that id.
+std::string LoadResourceString(int id);
+
+// A line for the debugger (OutputDebugString on Windows, the error stream natively).
+void DebugOutput(const char* text);
+
 }  // namespace qm::platform
