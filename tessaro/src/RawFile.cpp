@@ -419,7 +419,8 @@ double RawFile::WbCoefficient(int preset, int channel) const {
 
 double RawFile::RifValue(int index) const {
   if (!parsed_ || !hasRif_ || index < 0 || index > 11) return 0.0;
-  return rif_[12 + index] / 256.0;
+  // Colour-difference coefficients are negative as often as not: the values are signed.
+  return static_cast<std::int16_t>(rif_[12 + index]) / 256.0;
 }
 
 TemperatureModel RawFile::GetTemperatureModel() const {

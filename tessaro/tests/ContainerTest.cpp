@@ -141,6 +141,24 @@ TEST(Container, WhiteBalancePresets) {
   for (int i = 0; i < 12; ++i) EXPECT_DOUBLE_EQ(f->RifValue(i), s.rifValues[12 + i] / 256.0);
 }
 
+TEST(Container, FurtherRifValuesAreSigned) {
+  // Colour-difference coefficients are stored as signed 16-bit numbers: -0.171875 as -44.
+  MrwLayout s;
+  s.rifValues[12 + 2] = 0xFFD4;
+  s.rifValues[12 + 5] = 0x8000;
+  s.rifValues[12 + 6] = 0x7FFF;
+  auto f = FromLayout(s);
+  ASSERT_TRUE(f->Open()) << f->Error();
+  EXPECT_DOUBLE_EQ(f->RifValue(2), -0.171875);
+  EXPECT_DOUBLE_EQ(f->RifValue(5), -128.0);
+  EXPECT_DOUBLE_EQ(f->RifValue(6), 32767 / 256.0);
+  // The preset gains before them stay unsigned.
+  s.rifValues[0] = 0xFFD4;
+  auto g = FromLayout(s);
+  ASSERT_TRUE(g->Open());
+  EXPECT_DOUBLE_EQ(g->WbCoefficient(1, kWbRed), 0xFFD4 / 64.0);
+}
+
 TEST(Container, WhiteBalanceWithoutBlocksAndWithHugeScales) {
   MrwLayout s;
   s.wbg = s.rif = false;

@@ -76,7 +76,8 @@ public:
 
   // Coefficient of channel c (WbChannel) for preset p (0..6); 1 when there is nothing to say.
   double WbCoefficient(int preset, int channel) const;
-  // One of the twelve further RIF values (0..11), each scaled by 1/256; 0 without a RIF block.
+  // One of the twelve further RIF values (0..11, offsets 32 to 54), signed 16-bit, each scaled
+  // by 1/256; 0 without a RIF block.
   double RifValue(int index) const;
   bool HasWbg() const { return hasWbg_; }
   bool HasRif() const { return hasRif_; }
