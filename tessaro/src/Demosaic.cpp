@@ -16,6 +16,10 @@ inline int LimD(double v) {
   return static_cast<int>(v);
 }
 
+// exp(ln v) comes back a hair below v, and truncating that would turn a flat plane of v into
+// v - 1; a millionth lifts such values back without moving any other result.
+constexpr double kLogSlack = 1e-6;
+
 inline bool IsGreen(int phase) { return phase == 1 || phase == 2; }
 
 inline void Put(std::uint16_t* px, int r, int g, int b) {
@@ -108,8 +112,8 @@ inline void TwoPassPixel(const std::uint16_t* p, std::ptrdiff_t s, int phase, co
       h = LimD(G * (Ratio(W, gW) + Ratio(E, gE)) / 2);
       v = LimD(G * (Ratio(N, gN) + Ratio(S, gS)) / 2);
     } else if constexpr (M == 9 || M == 10) {
-      h = LimD(std::exp(ln[G] + ((ln[W] - ln[gW]) + (ln[E] - ln[gE])) / 2));
-      v = LimD(std::exp(ln[G] + ((ln[N] - ln[gN]) + (ln[S] - ln[gS])) / 2));
+      h = LimD(std::exp(ln[G] + ((ln[W] - ln[gW]) + (ln[E] - ln[gE])) / 2) + kLogSlack);
+      v = LimD(std::exp(ln[G] + ((ln[N] - ln[gN]) + (ln[S] - ln[gS])) / 2) + kLogSlack);
     } else if constexpr (M == 11) {
       h = Lim(G + (W + E - gW - gE) / 2);
       v = Lim(G + (N + S - gN - gS) / 2);
@@ -130,7 +134,7 @@ inline void TwoPassPixel(const std::uint16_t* p, std::ptrdiff_t s, int phase, co
   if constexpr (M == 8) {
     d = LimD(G * (Ratio(NW, gNW) + Ratio(NE, gNE) + Ratio(SW, gSW) + Ratio(SE, gSE)) / 4);
   } else if constexpr (M == 9 || M == 10) {
-    d = LimD(std::exp(ln[G] + ((ln[NW] - ln[gNW]) + (ln[NE] - ln[gNE]) + (ln[SW] - ln[gSW]) + (ln[SE] - ln[gSE])) / 4));
+    d = LimD(std::exp(ln[G] + ((ln[NW] - ln[gNW]) + (ln[NE] - ln[gNE]) + (ln[SW] - ln[gSW]) + (ln[SE] - ln[gSE])) / 4) + kLogSlack);
   } else if constexpr (M == 11) {
     d = Lim(G + (NW + NE + SW + SE - gNW - gNE - gSW - gSE) / 4);
   } else if constexpr (M == 12) {
