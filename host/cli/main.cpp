@@ -21,6 +21,7 @@
 #include "plughost/progress.h"
 #include "plughost/properties.h"
 #include "plughost/results.h"
+#include "plughost/scripting_cli.h"
 #include "plughost/ui_script.h"
 #include "open_command.h"
 
@@ -65,6 +66,7 @@ int Usage(const char* why) {
   if (why) std::fprintf(stderr, "plughost: %s\n", why);
   std::fputs(kUsage, stderr);
   std::fputs(kOpenUsage, stderr);
+  std::fputs(kScriptingHelp, stderr);
   return kExitUsage;
 }
 
@@ -143,6 +145,8 @@ int Filter(int argc, char** argv) {
   std::optional<std::string> saveAs;
   Progress::Mode progressMode = Progress::Mode::Auto;
   bool writePartial = false;
+  ScriptingCommandLine scripting;
+  std::string why;
   for (int i = 2; i < argc; ++i) {
     const std::string a = argv[i];
     auto value = [&](const char* what) -> const char* {
@@ -225,11 +229,15 @@ int Filter(int argc, char** argv) {
       progressMode = m == "bar" ? Progress::Mode::Bar : m == "log" ? Progress::Mode::Log : Progress::Mode::Quiet;
     } else if (a == "--write-partial") {
       writePartial = true;
+    } else if (auto took = scripting.Take(argc, argv, i, why); took != ScriptingCommandLine::Arg::NotOurs) {
+      if (took == ScriptingCommandLine::Arg::Bad) return Usage(why.c_str());
     } else {
       return Usage(("unknown option " + a).c_str());
     }
   }
   if (outPath.empty()) return Usage("filter needs -o OUT.png");
+  if (int status = scripting.LoadPlayback()) return status;
+  opt.scripting = scripting.options;
   opt.title = inPath.substr(inPath.find_last_of("/\\") + 1);
 
   Image image;
@@ -294,7 +302,7 @@ int Filter(int argc, char** argv) {
   }
   WritePng(outPath, image);
   std::printf("plughost: %s: wrote %s\n", name.c_str(), outPath.c_str());
-  return 0;
+  return scripting.SaveRecording(out.recorded, name);
 }
 
 }  // namespace
@@ -314,6 +322,7 @@ int main(int argc, char** argv) {
     if (cmd == "--help" || cmd == "-h") {
       std::fputs(kUsage, stdout);
       std::fputs(kOpenUsage, stdout);
+      std::fputs(kScriptingHelp, stdout);
       return 0;
     }
   } catch (const std::exception& e) {

@@ -50,7 +50,8 @@ class FilterSession {
         properties_(opt.hostVersion,
                     DocumentFacts{image.width, image.height, static_cast<int16_t>(PlaneCount()), plugInModeRGBColor,
                                   opt.title},
-                    memory_) {
+                    memory_),
+        scripting_(memory_, opt.scripting) {
     memory_.SetLimit(opt.memoryLimit);
     SetUpRecord();
     g_session = this;
@@ -62,6 +63,7 @@ class FilterSession {
   int32_t rowsDelivered() const { return rowsDelivered_; }
   SPBasicSuite* basic() { return suites_.Basic(); }
   const HostProperties& properties() const { return properties_; }
+  ScriptingHost& scripting() { return scripting_; }
 
   // Copies the plug-in's output back into the image and fetches what it asks for now.
   // The plug-in's advanceState: the host may be told to fail it, to exercise error paths.
@@ -180,6 +182,7 @@ class FilterSession {
       rec_.handleProcs = &handles_;
     }
     rec_.sSPBasic = suites_.Basic();
+    rec_.descriptorParameters = scripting_.Parameters();
     propertyProcs_.propertyProcsVersion = kCurrentPropertyProcsVersion;
     propertyProcs_.numPropertyProcs = kCurrentPropertyProcsCount;
     propertyProcs_.getPropertyProc = [](PIType sig, PIType key, int32_t index, intptr_t* simple, Handle* complex) -> OSErr {
@@ -327,6 +330,7 @@ class FilterSession {
   HostProperties properties_;
   PropertyProcs propertyProcs_{};
   SuiteBroker suites_;
+  ScriptingHost scripting_;
   std::vector<uint8_t> inBuf_, outBuf_, maskBuf_;
   int32_t outRowBytes_ = 0;
   Request loadedRequest_;
@@ -361,6 +365,11 @@ FilterOutcome RunFilter(const PluginModule& module, const std::string& entryName
   FilterRecord& rec = session.record();
   intptr_t data = 0;
   FilterOutcome out;
+  if (session.scripting().PlaybackFailed()) {
+    out.result = memFullErr;  // no room for the played-back descriptor: nothing runs
+    out.selector = "host";
+    return out;
+  }
   auto call = [&](int16_t selector, const char* name, void* block) {
     int16_t result = 0;
     entry(selector, block, &data, &result);
@@ -399,6 +408,7 @@ FilterOutcome RunFilter(const PluginModule& module, const std::string& entryName
   };
   protocol();
   progress.Finish();
+  out.recorded = session.scripting().TakeRecorded();
   out.rowsDelivered = session.rowsDelivered();
   out.leftoverBuffers = session.memory().LiveBuffers();
   ReleaseEmulatedHandle(session.memory(), reinterpret_cast<Handle>(data));

@@ -24,7 +24,7 @@ char** HostMemory::NewHandle(int32_t size) {
   if (size < 0 || used_ + size > limit_) return nullptr;
   char* data = static_cast<char*>(std::calloc(1, size ? static_cast<size_t>(size) : 1));
   if (!data) return nullptr;
-  auto* b = new Block{data, static_cast<size_t>(size), 0};
+  auto* b = new Block{data, static_cast<size_t>(size), 0, ++nextSerial_};
   used_ += size;
   char** h = &b->data;
   handles_[h] = b;
@@ -38,6 +38,11 @@ void HostMemory::DisposeHandle(char** h) {
   std::free(it->second->data);
   delete it->second;
   handles_.erase(it);
+}
+
+uint64_t HostMemory::HandleSerial(char** h) const {
+  auto it = handles_.find(h);
+  return it == handles_.end() ? 0 : it->second->serial;
 }
 
 int32_t HostMemory::HandleSize(char** h) const {
@@ -77,7 +82,7 @@ int16_t HostMemory::AllocateBuffer(int64_t size, void** id) {
   if (size < 0 || used_ + size > limit_) return kMemFullErr;
   char* data = static_cast<char*>(std::calloc(1, size ? static_cast<size_t>(size) : 1));
   if (!data) return kMemFullErr;
-  auto* b = new Block{data, static_cast<size_t>(size), 0};
+  auto* b = new Block{data, static_cast<size_t>(size), 0, ++nextSerial_};
   used_ += size;
   buffers_[b] = b;
   *id = b;

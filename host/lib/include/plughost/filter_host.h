@@ -8,6 +8,7 @@
 #include "plughost/image.h"
 #include "plughost/module.h"
 #include "plughost/progress.h"
+#include "plughost/scripting.h"
 
 namespace plughost {
 
@@ -26,6 +27,7 @@ struct FilterOptions {
   int64_t memoryLimit = int64_t{1} << 30;
   uint32_t hostVersion = 13u << 16;  // what the property suite answers for 'vers'
   std::string title;                 // the document's title property
+  ScriptingOptions scripting;        // descriptor parameters and what is played back
 };
 
 struct FilterOutcome {
@@ -33,6 +35,7 @@ struct FilterOutcome {
   std::string selector;  // the selector that gave a non-zero result
   int32_t rowsDelivered = 0;
   size_t leftoverBuffers = 0;  // buffers the plug-in did not free
+  std::optional<Descriptor> recorded;  // the descriptor the plug-in handed back
 };
 
 // Runs the whole filter protocol on `image` (changed in place). Throws std::runtime_error when

@@ -18,6 +18,8 @@ class HostMemory {
   char* LockHandle(char** h);
   void UnlockHandle(char** h);
   bool IsHandle(char** h) const { return handles_.count(h) != 0; }
+  // Tells one allocation from a later one at the same address; 0 for no live handle.
+  uint64_t HandleSerial(char** h) const;
 
   int16_t AllocateBuffer(int64_t size, void** id);
   char* LockBuffer(void* id);
@@ -34,11 +36,13 @@ class HostMemory {
     char* data;  // first, so that a handle can point at it
     size_t size;
     int locks;
+    uint64_t serial = 0;
   };
   std::map<char**, Block*> handles_;
   std::map<void*, Block*> buffers_;
   int64_t limit_ = int64_t{1} << 30;
   int64_t used_ = 0;
+  uint64_t nextSerial_ = 0;
 };
 
 }  // namespace plughost
