@@ -13,6 +13,7 @@ struct ScriptingHost::Reader {
   size_t next = 0;
   const DescriptorItem* current = nullptr;
   DescriptorKeyID* keys = nullptr;  // the plug-in's zero-terminated list
+  size_t keyCount = 0;              // its length at open: struck keys become zeros too
   OSErr sticky = 0;                 // the first error, reported again at close
 };
 
@@ -277,6 +278,7 @@ PIReadDescriptor ScriptingHost::OpenRead(PIDescriptorHandle handle, DescriptorKe
   auto reader = std::make_unique<Reader>();
   reader->descriptor = std::move(*d);
   reader->keys = keys;
+  while (keys && reader->keyCount < kMaxKeyList && keys[reader->keyCount] != kPIKeyListEnd) ++reader->keyCount;
   Reader* raw = reader.get();
   readers_[raw] = std::move(reader);
   return reinterpret_cast<PIReadDescriptor>(raw);
@@ -287,8 +289,8 @@ OSErr ScriptingHost::CloseRead(PIReadDescriptor r) {
   Reader* reader = FindReader(r);
   if (!reader) return paramErr;
   OSErr result = reader->sticky;
-  if (!result && reader->keys)
-    for (size_t i = 0; i < kMaxKeyList && reader->keys[i] != kPIKeyListEnd; ++i) result = errMissingParameter;
+  for (size_t i = 0; !result && i < reader->keyCount; ++i)
+    if (reader->keys[i] != 0) result = errMissingParameter;
   readers_.erase(reader);
   return result;
 }
@@ -303,12 +305,11 @@ Boolean ScriptingHost::GetKey(PIReadDescriptor r, DescriptorKeyID* key, Descript
   *key = reader->current->key;
   if (type) *type = reader->current->value.type;
   if (flags) *flags = reader->current->value.type == typeEnumerated ? actionEnumeratedParameter : 0;
-  if (reader->keys)
-    for (size_t i = 0; i < kMaxKeyList && reader->keys[i] != kPIKeyListEnd; ++i)
-      if (reader->keys[i] == *key) {
-        reader->keys[i] = 0;
-        break;
-      }
+  for (size_t i = 0; i < reader->keyCount; ++i)
+    if (reader->keys[i] == *key) {
+      reader->keys[i] = 0;
+      break;
+    }
   return 1;
 }
 
