@@ -300,9 +300,14 @@ int Filter(int argc, char** argv) {
     else std::fprintf(stderr, "plughost: no output written\n");
     return ExitStatusFor(out.result);
   }
+  // The recording first: a step that cannot be recorded leaves no image behind either.
+  if (int status = scripting.SaveRecording(out.recorded, name)) {
+    std::fprintf(stderr, "plughost: no output written\n");
+    return status;
+  }
   WritePng(outPath, image);
   std::printf("plughost: %s: wrote %s\n", name.c_str(), outPath.c_str());
-  return scripting.SaveRecording(out.recorded, name);
+  return 0;
 }
 
 }  // namespace
