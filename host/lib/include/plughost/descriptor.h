@@ -45,6 +45,7 @@ struct DescriptorValue {
 struct DescriptorItem {
   uint32_t key = 0;
   DescriptorValue value;
+  bool operator==(const DescriptorItem& o) const { return key == o.key && value == o.value; }
 };
 
 struct Descriptor {
@@ -55,9 +56,6 @@ struct Descriptor {
   void Put(uint32_t key, DescriptorValue value);
   bool operator==(const Descriptor& o) const { return items == o.items; }
 };
-inline bool operator==(const DescriptorItem& a, const DescriptorItem& b) {
-  return a.key == b.key && a.value == b.value;
-}
 
 // A descriptor file that cannot be used; what() is one line naming the place and the reason.
 class DescriptorError : public std::runtime_error {
