@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <exception>
+#include <fstream>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <vector>
@@ -32,7 +34,8 @@ namespace {
 const char kUsage[] =
     "usage:\n"
     "  plughost info PLUGIN\n"
-    "  plughost filter PLUGIN IN.png -o OUT.png [options]\n"
+    "  plughost filter PLUGIN IN.png [-o OUT.png] [options]\n"
+    "                          (without -o the image is not written: for filters that leave it alone)\n"
     "  plughost open PLUGIN FILE... -o OUT [options]\n"
     "\n"
     "filter options:\n"
@@ -60,7 +63,14 @@ const char kUsage[] =
     "  --memory MB             memory the host offers (default 1024)\n"
     "  --host-version X.Y.Z    the host version plug-ins are told (default 13.0.0)\n"
     "  --progress bar|log|quiet  how to show progress (default: bar on a terminal)\n"
-    "  --write-partial         write the image even when the plug-in fails\n";
+    "  --write-partial         write the image even when the plug-in fails\n"
+    "  --alpha NAME=FILE.png   add an alpha channel (grey image of the same size; repeatable)\n"
+    "  --layer-mask FILE.png   add a layer mask; --inverted-layer-mask FILE.png an inverted one\n"
+    "  --resolution DPI        the document's resolution (default 72)\n"
+    "  --parameters FILE       the plug-in's parameters handle: loaded before the run when FILE\n"
+    "                          exists, stored after it (what a host keeps to repeat a filter)\n"
+    "  --repeat                repeat the last filter: no parameters selector before start\n"
+    "  --alloc-error N         refuse the Nth handle or buffer the plug-in asks for\n";
 
 int Usage(const char* why) {
   if (why) std::fprintf(stderr, "plughost: %s\n", why);
@@ -139,7 +149,8 @@ int Info(const std::string& path) {
 int Filter(int argc, char** argv) {
   if (argc < 2) return Usage("filter needs PLUGIN and IN.png");
   const std::string pluginPath = argv[0], inPath = argv[1];
-  std::string outPath;
+  std::string outPath, parametersPath;
+  std::vector<std::pair<FilterOptions::ExtraPlane, std::string>> extraPlaneFiles;
   FilterOptions opt;
   std::vector<UiAction> uiActions;
   std::optional<std::string> saveAs;
@@ -231,11 +242,39 @@ int Filter(int argc, char** argv) {
       writePartial = true;
     } else if (auto took = scripting.Take(argc, argv, i, why); took != ScriptingCommandLine::Arg::NotOurs) {
       if (took == ScriptingCommandLine::Arg::Bad) return Usage(why.c_str());
+    } else if (a == "--alpha" || a == "--layer-mask" || a == "--inverted-layer-mask") {
+      if (!(v = value(a == "--alpha" ? "NAME=FILE.png" : "a grey image"))) return Usage(nullptr);
+      FilterOptions::ExtraPlane plane;
+      std::string file = v;
+      if (a == "--alpha") {
+        const size_t eq = file.find('=');
+        if (eq == std::string::npos || eq == 0) return Usage("--alpha takes NAME=FILE.png");
+        plane.name = file.substr(0, eq);
+        file = file.substr(eq + 1);
+      }
+      plane.kind = a == "--alpha"         ? FilterOptions::ExtraPlane::Kind::Alpha
+                   : a == "--layer-mask" ? FilterOptions::ExtraPlane::Kind::LayerMask
+                                         : FilterOptions::ExtraPlane::Kind::InvertedLayerMask;
+      extraPlaneFiles.emplace_back(std::move(plane), file);
+    } else if (a == "--resolution") {
+      if (!(v = value("dots per inch"))) return Usage(nullptr);
+      int64_t dpi = 0;
+      if (!ParseInt(v, 1, 32767, dpi)) return Usage("--resolution takes 1 to 32767 dots per inch");
+      opt.resolution = static_cast<int32_t>(dpi);
+    } else if (a == "--parameters") {
+      if (!(v = value("a file name"))) return Usage(nullptr);
+      parametersPath = v;
+    } else if (a == "--repeat") {
+      opt.repeat = true;
+    } else if (a == "--alloc-error") {
+      if (!(v = value("an allocation number"))) return Usage(nullptr);
+      int64_t n = 0;
+      if (!ParseInt(v, 1, INT32_MAX, n)) return Usage("--alloc-error takes an allocation number from 1");
+      opt.allocationErrorAt = static_cast<int32_t>(n);
     } else {
       return Usage(("unknown option " + a).c_str());
     }
   }
-  if (outPath.empty()) return Usage("filter needs -o OUT.png");
   if (int status = scripting.LoadPlayback()) return status;
   opt.scripting = scripting.options;
   opt.title = inPath.substr(inPath.find_last_of("/\\") + 1);
@@ -243,9 +282,23 @@ int Filter(int argc, char** argv) {
   Image image;
   try {
     image = ReadPng(inPath);
+    for (auto& e : extraPlaneFiles) {
+      e.first.image = ReadPng(e.second);
+      opt.extraPlanes.push_back(std::move(e.first));
+    }
   } catch (const std::exception& e) {
     std::fprintf(stderr, "plughost: %s\n", e.what());
     return kExitInput;
+  }
+  for (const auto& e : opt.extraPlanes)
+    if (e.image.width != image.width || e.image.height != image.height) {
+      std::fprintf(stderr, "plughost: extra plane %s is %dx%d, the image %dx%d\n", e.name.empty() ? "(mask)" : e.name.c_str(),
+                   e.image.width, e.image.height, image.width, image.height);
+      return kExitUsage;
+    }
+  if (!parametersPath.empty()) {
+    std::ifstream in(parametersPath, std::ios::binary);
+    if (in) opt.parameters = std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   }
   if (opt.background) {
     image.hasAlpha = false;
@@ -293,17 +346,28 @@ int Filter(int argc, char** argv) {
   module->AttachHeadless(nullptr);
   if (out.leftoverBuffers)
     std::fprintf(stderr, "plughost: warning: %s left %zu buffers allocated\n", name.c_str(), out.leftoverBuffers);
+  if (out.leftoverHandles)
+    std::fprintf(stderr, "plughost: warning: %s left %zu handles allocated\n", name.c_str(), out.leftoverHandles);
+  if (!parametersPath.empty() && out.parameters) {
+    std::ofstream keep(parametersPath, std::ios::binary | std::ios::trunc);
+    keep.write(reinterpret_cast<const char*>(out.parameters->data()), static_cast<std::streamsize>(out.parameters->size()));
+    if (!keep) std::fprintf(stderr, "plughost: warning: cannot store the parameters in %s\n", parametersPath.c_str());
+  }
   if (out.result != 0) {
     std::fprintf(stderr, "plughost: %s: %s (during %s)\n", name.c_str(), ResultMessage(out.result).c_str(),
                  out.selector.c_str());
-    if (writePartial) WritePng(outPath, image);
-    else std::fprintf(stderr, "plughost: no output written\n");
+    if (writePartial && !outPath.empty()) WritePng(outPath, image);
+    else if (!outPath.empty()) std::fprintf(stderr, "plughost: no output written\n");
     return ExitStatusFor(out.result);
   }
   // The recording first: a step that cannot be recorded leaves no image behind either.
   if (int status = scripting.SaveRecording(out.recorded, name)) {
     std::fprintf(stderr, "plughost: no output written\n");
     return status;
+  }
+  if (outPath.empty()) {
+    std::printf("plughost: %s: done\n", name.c_str());
+    return 0;
   }
   WritePng(outPath, image);
   std::printf("plughost: %s: wrote %s\n", name.c_str(), outPath.c_str());

@@ -71,7 +71,10 @@ def emit_rc(desc, arch, out):
         aete_path = base + ".aete"
         with open(aete_path, "wb") as f:
             f.write(aete)
+        # Hosts look the dictionary up in US English (1033); everything else stays neutral.
+        lines.append("LANGUAGE 0x09, 0x01")
         lines.append(f'{desc.aete.get("id", 16000)} AETE "{os.path.basename(aete_path)}"')
+        lines.append("LANGUAGE 0, 0")
     for blob in desc.blobs:
         lines.append(f'{blob["id"]} {blob["type"]} {rc_string(desc.file(blob["file"]).replace(os.sep, "/"))}')
     for name, path in desc.bitmaps:

@@ -53,6 +53,8 @@ class FilterSession {
                     memory_),
         scripting_(memory_, opt.scripting) {
     memory_.SetLimit(opt.memoryLimit);
+    memory_.FailAllocation(opt.allocationErrorAt);
+    BuildPlanes();
     SetUpRecord();
     g_session = this;
   }
@@ -93,8 +95,10 @@ class FilterSession {
         const int32_t ix = q.out.left + x;
         if (ix < 0 || ix >= image_.width) continue;
         for (int p = 0; p < planes; ++p) {
-          int plane = q.outLo + p;
-          if (plane < PlaneCount()) image_.Pixel(ix, y)[plane] = row[x * planes + p];
+          const int plane = q.outLo + p;
+          // Only the layer's own planes are written back; extra planes are read-only here.
+          if (plane < static_cast<int>(planes_.size()) && planes_[plane].channel >= 0)
+            image_.Pixel(ix, y)[planes_[plane].channel] = row[x * planes + p];
         }
       }
     }
@@ -105,11 +109,28 @@ class FilterSession {
   void ReportProgress(int32_t done, int32_t total) { progress_.Update(done, total); }
 
  private:
+  // The layer's own planes: colour, and transparency when the layer has one.
   int PlaneCount() const { return image_.hasAlpha && !opt_.background ? 4 : 3; }
+
+  // Every plane the plug-in can ask for, in the host's order.
+  struct PlaneSource {
+    int channel = -1;              // of the RGBA image, or -1
+    const Image* extra = nullptr;  // a grey extra plane
+  };
+  void BuildPlanes() {
+    for (int c = 0; c < PlaneCount(); ++c) planes_.push_back({c, nullptr});
+    using Kind = FilterOptions::ExtraPlane::Kind;
+    for (Kind k : {Kind::LayerMask, Kind::InvertedLayerMask, Kind::Alpha})
+      for (const auto& e : opt_.extraPlanes)
+        if (e.kind == k) {
+          planes_.push_back({-1, &e.image});
+          ++extraCount_[static_cast<int>(k)];
+        }
+  }
 
   void SetUpRecord() {
     std::memset(&rec_, 0, sizeof rec_);
-    const int16_t planes = static_cast<int16_t>(PlaneCount());
+    const int16_t planes = static_cast<int16_t>(planes_.size());
     rec_.abortProc = [] { return static_cast<Boolean>(g_session && g_session->AbortRequested()); };
     rec_.progressProc = [](int32_t done, int32_t total) {
       if (g_session) g_session->ReportProgress(done, total);
@@ -132,7 +153,7 @@ class FilterSession {
     rec_.haveMask = opt_.selection.has_value();
     rec_.hostSig = kHostSignature;
     rec_.imageMode = plugInModeRGBColor;
-    rec_.imageHRes = rec_.imageVRes = 72 << 16;
+    rec_.imageHRes = rec_.imageVRes = opt_.resolution << 16;
     rec_.wholeSize = rec_.imageSize;
     rec_.platformData = &platform_;
     rec_.filterCase = opt_.filterCase ? opt_.filterCase : DefaultFilterCase();
@@ -143,7 +164,24 @@ class FilterSession {
     // The colour planes come first, then the layer's transparency when it has one.
     rec_.inLayerPlanes = rec_.outLayerPlanes = 3;
     rec_.inTransparencyMask = rec_.outTransparencyMask = alpha ? 1 : 0;
-    rec_.inNonLayerPlanes = rec_.outNonLayerPlanes = 0;
+    const int16_t masks = static_cast<int16_t>(extraCount_[0]), inverted = static_cast<int16_t>(extraCount_[1]),
+                  alphas = static_cast<int16_t>(extraCount_[2]);
+    rec_.inLayerMasks = rec_.outLayerMasks = masks;
+    rec_.inInvertedLayerMasks = rec_.outInvertedLayerMasks = inverted;
+    rec_.inNonLayerPlanes = rec_.outNonLayerPlanes = alphas;
+    // Absolute counts as Photoshop gives them: a layer has its colour planes as layer planes;
+    // a flat image has none, its colour planes count with the alpha channels.
+    const bool layer = PlaneCount() == 4;
+    rec_.absLayerPlanes = layer ? 3 : 0;
+    rec_.absTransparencyMask = layer ? 1 : 0;
+    rec_.absLayerMasks = masks;
+    rec_.absInvertedLayerMasks = inverted;
+    rec_.absNonLayerPlanes = static_cast<int16_t>(layer ? alphas : 3 + alphas);
+    if (opt_.parameters) {
+      rec_.parameters = memory_.NewHandle(static_cast<int32_t>(opt_.parameters->size()));
+      if (rec_.parameters && !opt_.parameters->empty())
+        std::memcpy(*rec_.parameters, opt_.parameters->data(), opt_.parameters->size());
+    }
     rec_.depth = 8;
     rec_.displayPixels = [](const PSPixelMap*, const VRect*, int32_t, int32_t, void*) -> OSErr { return 0; };
     rec_.processEvent = [](void*) {};
@@ -255,7 +293,12 @@ class FilterSession {
       x = std::clamp(x, 0, image_.width - 1);
       y = std::clamp(y, 0, image_.height - 1);
     }
-    v = plane < PlaneCount() ? image_.Pixel(x, y)[plane] : 0;
+    v = 0;
+    if (plane >= 0 && plane < static_cast<int>(planes_.size())) {
+      const PlaneSource& src = planes_[plane];
+      if (src.channel >= 0) v = image_.Pixel(x, y)[src.channel];
+      else if (x < src.extra->width && y < src.extra->height) v = src.extra->Pixel(x, y)[0];
+    }
     return true;
   }
 
@@ -331,6 +374,8 @@ class FilterSession {
   PropertyProcs propertyProcs_{};
   SuiteBroker suites_;
   ScriptingHost scripting_;
+  std::vector<PlaneSource> planes_;
+  int32_t extraCount_[3] = {0, 0, 0};
   std::vector<uint8_t> inBuf_, outBuf_, maskBuf_;
   int32_t outRowBytes_ = 0;
   Request loadedRequest_;
@@ -389,7 +434,7 @@ FilterOutcome RunFilter(const PluginModule& module, const std::string& entryName
       about.sSPBasic = session.basic();
       if (call(filterSelectorAbout, "about", &about) != 0) return;
     }
-    if (call(filterSelectorParameters, "parameters", &rec) != 0) return;
+    if (!options.repeat && call(filterSelectorParameters, "parameters", &rec) != 0) return;
     if (call(filterSelectorPrepare, "prepare", &rec) != 0) return;
     if (call(filterSelectorStart, "start", &rec) != 0) return;
     // Photoshop calls finish whenever start succeeded, even after a failed continue.
@@ -411,6 +456,27 @@ FilterOutcome RunFilter(const PluginModule& module, const std::string& entryName
   out.recorded = session.scripting().TakeRecorded();
   out.rowsDelivered = session.rowsDelivered();
   out.leftoverBuffers = session.memory().LiveBuffers();
+  size_t kept = 0;
+  for (Handle h : {reinterpret_cast<Handle>(data), rec.parameters})
+    if (h && session.memory().IsHandle(h)) ++kept;
+  if (rec.descriptorParameters && rec.descriptorParameters->descriptor &&
+      session.memory().IsHandle(rec.descriptorParameters->descriptor))
+    ++kept;
+  out.leftoverHandles = session.memory().LiveHandles() - std::min(kept, session.memory().LiveHandles());
+  // What a host keeps for "repeat filter": the parameters handle's bytes.
+  if (rec.parameters) {
+    if (session.memory().IsHandle(rec.parameters)) {
+      const int32_t n = session.memory().HandleSize(rec.parameters);
+      out.parameters = std::vector<uint8_t>(*rec.parameters, *rec.parameters + n);
+    } else {
+      qm::ps::PluginMemory fallback(nullptr, nullptr);
+      if (Ptr p = fallback.LockHandle(rec.parameters)) {
+        const int32_t n = fallback.HandleSize(rec.parameters);
+        out.parameters = std::vector<uint8_t>(p, p + n);
+        fallback.UnlockHandle(rec.parameters);
+      }
+    }
+  }
   ReleaseEmulatedHandle(session.memory(), reinterpret_cast<Handle>(data));
   ReleaseEmulatedHandle(session.memory(), rec.parameters);
   return out;

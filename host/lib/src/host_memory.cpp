@@ -20,8 +20,10 @@ HostMemory::~HostMemory() {
   }
 }
 
+bool HostMemory::InjectedFailure() { return ++allocations_ == failAt_; }
+
 char** HostMemory::NewHandle(int32_t size) {
-  if (size < 0 || used_ + size > limit_) return nullptr;
+  if (size < 0 || used_ + size > limit_ || InjectedFailure()) return nullptr;
   char* data = static_cast<char*>(std::calloc(1, size ? static_cast<size_t>(size) : 1));
   if (!data) return nullptr;
   auto* b = new Block{data, static_cast<size_t>(size), 0, ++nextSerial_};
@@ -79,7 +81,7 @@ void HostMemory::UnlockHandle(char** h) {
 int16_t HostMemory::AllocateBuffer(int64_t size, void** id) {
   if (!id) return kNilHandleErr;
   *id = nullptr;
-  if (size < 0 || used_ + size > limit_) return kMemFullErr;
+  if (size < 0 || used_ + size > limit_ || InjectedFailure()) return kMemFullErr;
   char* data = static_cast<char*>(std::calloc(1, size ? static_cast<size_t>(size) : 1));
   if (!data) return kMemFullErr;
   auto* b = new Block{data, static_cast<size_t>(size), 0, ++nextSerial_};

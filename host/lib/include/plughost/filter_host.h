@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "plughost/image.h"
 #include "plughost/module.h"
@@ -28,6 +29,19 @@ struct FilterOptions {
   uint32_t hostVersion = 13u << 16;  // what the property suite answers for 'vers'
   std::string title;                 // the document's title property
   ScriptingOptions scripting;        // descriptor parameters and what is played back
+  // Planes beyond the layer's colour and transparency, in the host's order: layer masks,
+  // inverted layer masks, then the document's alpha channels (grey images of the same size).
+  struct ExtraPlane {
+    enum class Kind { LayerMask, InvertedLayerMask, Alpha };
+    Kind kind = Kind::Alpha;
+    std::string name;
+    Image image;
+  };
+  std::vector<ExtraPlane> extraPlanes;
+  int32_t resolution = 72;          // dots per inch, both axes
+  bool repeat = false;              // "repeat filter": start without the parameters selector
+  std::optional<std::vector<uint8_t>> parameters;  // the parameters handle a host kept
+  int32_t allocationErrorAt = -1;   // the nth handle or buffer the plug-in asks for is refused
 };
 
 struct FilterOutcome {
@@ -36,6 +50,8 @@ struct FilterOutcome {
   int32_t rowsDelivered = 0;
   size_t leftoverBuffers = 0;  // buffers the plug-in did not free
   std::optional<Descriptor> recorded;  // the descriptor the plug-in handed back
+  size_t leftoverHandles = 0;  // handles beyond the globals and parameters
+  std::optional<std::vector<uint8_t>> parameters;  // the parameters handle after the run
 };
 
 // Runs the whole filter protocol on `image` (changed in place). Throws std::runtime_error when

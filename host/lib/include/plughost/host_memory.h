@@ -30,6 +30,9 @@ class HostMemory {
   size_t LiveHandles() const { return handles_.size(); }
   size_t LiveBuffers() const { return buffers_.size(); }
   void SetLimit(int64_t bytes) { limit_ = bytes; }
+  // The nth handle or buffer asked for (counting from 1) is refused, as if memory ran out.
+  void FailAllocation(int32_t n) { failAt_ = n; }
+  int32_t Allocations() const { return allocations_; }
 
  private:
   struct Block {
@@ -43,6 +46,8 @@ class HostMemory {
   int64_t limit_ = int64_t{1} << 30;
   int64_t used_ = 0;
   uint64_t nextSerial_ = 0;
+  int32_t allocations_ = 0, failAt_ = -1;
+  bool InjectedFailure();
 };
 
 }  // namespace plughost
