@@ -343,7 +343,7 @@ void CrDialogController::Find(DialogView& v) {
 
 void CrDialogController::OnPosted(DialogView& v, int message, intptr_t value) {
   if (message == kMsgClose) {
-    Finish(v, closing_ ? closing_ : kIdCancel);
+    Finish(v, closing_ ? closing_ : intptr_t{kIdCancel});
     return;
   }
   if (message != kMsgMeasure || closing_) return;
