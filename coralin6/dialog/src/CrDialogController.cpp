@@ -152,6 +152,8 @@ void CrDialogController::FillLists(DialogView& v) {
   presets_.insert(presets_.begin(), CrPresetEntry{kDefault, CrSettings{}});
   if (presets_.size() == 1) presets_.push_back(CrPresetEntry{kLastSettings, CrSettings{}});
   presets_[1].name = kLastSettings;
+  // The run's settings are the last ones, also when the preset file could not take them.
+  presets_[1].settings = engine_.Settings();
   v.ClearList(kIdPresets);
   for (const CrPresetEntry& p : presets_) v.AddListEntry(kIdPresets, p.name);
   selectedPreset_ = 1;
