@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -313,4 +314,145 @@ TEST(CoralinEndToEnd, AlphaChannelDrivesForegroundAndBackgroundSmoothing) {
   EXPECT_TRUE(files[0] != files[1]) << "foreground smoothing changes nothing";
   EXPECT_TRUE(files[1] != files[2]) << "foreground and background smoothing agree";
   EXPECT_TRUE(files[0] != files[2]) << "background smoothing changes nothing";
+}
+
+namespace {
+// Runs the dialog with a script; the report lines it asked for come back in order.
+Result Session(const Workdir& wd, const std::string& script, std::vector<std::string> more = {}) {
+  Spit(wd / "session.ui", script);
+  std::vector<std::string> options{"--ui", HostPath(wd / "session.ui"), "--save-as", HostPath(wd / "dialog.jpg")};
+  options.insert(options.end(), more.begin(), more.end());
+  return wd.Filter(kSamples / "picture.png", options);
+}
+std::string Line(const std::string& err, const std::string& prefix, int nth = 0) {
+  size_t at = 0;
+  for (int i = 0; i <= nth; ++i) {
+    at = err.find("plughost: ui " + prefix, i ? at + 1 : 0);
+    if (at == std::string::npos) return "(missing: " + prefix + ")";
+  }
+  return err.substr(at + 13, err.find('\n', at) - at - 13);
+}
+}  // namespace
+
+TEST(CoralinDialog, ZoomLevelsLabelsAndTheirLimits) {
+  Workdir wd;
+  std::string s;
+  for (int i = 0; i < 7; ++i) s += "press 1051\n";
+  s += "read 1066\nread 1069\nread 1051\nread 1052\n";
+  for (int i = 0; i < 14; ++i) s += "press 1052\n";
+  s += "read 1066\nread 1052\nread 1051\n";
+  // Ctrl-click zooms both panes in, with Shift out; the mask thumbnail ignores the mouse.
+  s += "press 1051\npress 1051\npress 1051\npress 1051\npress 1051\npress 1051\npress 1051\n";
+  s += "mouse 1000 down 5 5 ctrl shift\nread 1066\nmouse 1003 down 5 5 ctrl\nread 1069\nmouse 1094 down 5 5 ctrl\nread 1066\n";
+  s += "press 1\n";
+  Result r = Session(wd, s);
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(Line(r.err, "read 1066"), "read 1066: Original 800.0%");
+  EXPECT_EQ(Line(r.err, "read 1069"), "read 1069: JPEG 800.0%");
+  EXPECT_EQ(Line(r.err, "read 1051"), "read 1051: + [disabled]");
+  EXPECT_EQ(Line(r.err, "read 1052"), "read 1052: --");
+  EXPECT_EQ(Line(r.err, "read 1066", 1), "read 1066: Original  12.5%");
+  EXPECT_EQ(Line(r.err, "read 1052", 1), "read 1052: -- [disabled]");
+  EXPECT_EQ(Line(r.err, "read 1051", 1), "read 1051: +");
+  EXPECT_EQ(Line(r.err, "read 1066", 2), "read 1066: Original  50.0%");
+  EXPECT_EQ(Line(r.err, "read 1069", 1), "read 1069: JPEG 100.0%");
+  EXPECT_EQ(Line(r.err, "read 1066", 3), "read 1066: Original 100.0%");
+}
+
+TEST(CoralinDialog, WithoutExtraPlanesTheSmoothingControlsAreOff) {
+  Workdir wd;
+  Result r = Session(wd, "read 1085\nread 1086\nread 1087\nread 1093\nlist 1093\npress 1\n", {"--background"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(Line(r.err, "read 1085"), "read 1085: Fore [unchecked] [disabled]");
+  EXPECT_EQ(Line(r.err, "read 1086"), "read 1086: Back [unchecked] [disabled]");
+  EXPECT_EQ(Line(r.err, "read 1087"), "read 1087: Both [checked] [disabled]");
+  EXPECT_EQ(Line(r.err, "read 1093"), "read 1093:  [entry -1 of 0] [disabled]");
+  // With an alpha channel the mask list follows the operation.
+  r = Session(wd, "read 1093\npress 1085\nread 1093\nlist 1093\npress 1087\nread 1093\npress 1\n",
+              {"--alpha", "Sun=" + HostPath(kSamples / "sun-alpha.png")});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(Line(r.err, "read 1093"), "read 1093: Layer Transparency [entry 0 of 2] [disabled]");
+  EXPECT_EQ(Line(r.err, "read 1093", 1), "read 1093: Layer Transparency [entry 0 of 2]");
+  EXPECT_EQ(Line(r.err, "list 1093"), "list 1093: Layer Transparency | Alpha Channel");
+  EXPECT_EQ(Line(r.err, "read 1093", 2), "read 1093: Layer Transparency [entry 0 of 2] [disabled]");
+}
+
+TEST(CoralinDialog, PresetsAndTheDeleteButton) {
+  Workdir wd;
+  Result r = Session(wd,
+                     "list 1023\nread 1028\npick 1023 0\nread 1028\nread 1054\npick 1023 1\nread 1028\n"
+                     "set 1054 33\npress 1026\nset 1002 Web small\npress 1\nlist 1023\nread 1028\n"
+                     "pick 1023 0\nread 1054\npick 1023 2\nread 1054\nread 1028\npress 1028\nlist 1023\nread 1028\n"
+                     "press 1\n");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(Line(r.err, "list 1023"), "list 1023: Default | Last settings");
+  EXPECT_EQ(Line(r.err, "read 1028"), "read 1028: Delete Preset [disabled]");
+  EXPECT_EQ(Line(r.err, "read 1028", 1), "read 1028: Delete Preset [disabled]");
+  EXPECT_EQ(Line(r.err, "read 1028", 2), "read 1028: Delete Preset [disabled]");
+  EXPECT_TRUE(Has(r.err, "dialog \"New Preset\": Enter name for new preset")) << r.err;
+  EXPECT_EQ(Line(r.err, "list 1023", 1), "list 1023: Default | Last settings | Web small");
+  EXPECT_EQ(Line(r.err, "read 1028", 3), "read 1028: Delete Preset");
+  EXPECT_EQ(Line(r.err, "read 1054", 1), "read 1054: 60");
+  EXPECT_EQ(Line(r.err, "read 1054", 2), "read 1054: 33");
+  EXPECT_EQ(Line(r.err, "read 1028", 4), "read 1028: Delete Preset");
+  EXPECT_EQ(Line(r.err, "list 1023", 2), "list 1023: Default | Last settings");
+  EXPECT_EQ(Line(r.err, "read 1028", 5), "read 1028: Delete Preset [disabled]");
+}
+
+TEST(CoralinDialog, EditsSlidersAndSwitchesChangeTheFileAndOkWaitsForThePass) {
+  Workdir wd;
+  const Flat flat = Flatten(plughost::ReadPng((kSamples / "picture.png").string()), kWhite);
+  // Typed values are clamped and cut to the field's three characters; the slider's thumb
+  // follows the mouse 18 pixels in.
+  Result r = Session(wd,
+                     "set 1054 2500\nread 1054\nmouse 1079 down 30 5\nmouse 1079 move 40 5\nmouse 1079 up 9999 5\n"
+                     "read 1056\nmouse 1055 down 0 5\nmouse 1055 up 258 5\nread 1054\npress 1016\n"
+                     "read 1063\nbusy press 1\n");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(Line(r.err, "read 1054"), "read 1054: 100");
+  EXPECT_EQ(Line(r.err, "read 1056"), "read 1056: 100");
+  EXPECT_EQ(Line(r.err, "read 1054", 1), "read 1054: 80");
+  CrSettings s;
+  s.quality = 80;
+  s.smoothing = 100;
+  s.betterSampling = 1;
+  const std::string expected = Reference(flat, s);
+  EXPECT_EQ(Slurp(wd / "dialog.jpg"), expected);
+  // The measured size is the file's.
+  EXPECT_EQ(Line(r.err, "read 1063"),
+            "read 1063: File Size:  " + std::to_string(expected.size()) + " bytes - " +
+                std::to_string((128000 + 8 * expected.size()) / 256000) + " seconds @ 256 kbps");
+  // Cancel writes nothing.
+  fs::remove(wd / "dialog.jpg");
+  r = Session(wd, "set 1054 10\npress 2\n");
+  EXPECT_EQ(r.status, 4) << r.err;
+  EXPECT_FALSE(fs::exists(wd / "dialog.jpg"));
+}
+
+TEST(CoralinDialog, ResizingMovesControlsByTheirAnchors) {
+  Workdir wd;
+  Result r = Session(wd,
+                     "place 1\nplace 1014\nplace 1026\nplace 1000\nplace 1003\nsize 900 600\n"
+                     "place 1\nplace 1014\nplace 1026\nplace 1000\nplace 1003\nsize 10 10\nplace 1\npress 1\n");
+  ASSERT_EQ(r.status, 0) << r.err;
+  auto rect = [&](const std::string& id, int nth) {
+    std::istringstream in(Line(r.err, "place " + id + ":", nth).substr(7 + id.size()));
+    std::vector<int> v(4);
+    in >> v[0] >> v[1] >> v[2] >> v[3];
+    return v;
+  };
+  const auto ok0 = rect("1", 0), ok1 = rect("1", 1), ok2 = rect("1", 2);
+  // The headless dialog is 600 x 396 pixels (400 x 244 dialog units).
+  const int dw = 900 - 600, dh = 600 - 396;
+  EXPECT_EQ(ok1[0], ok0[0] + dw);
+  EXPECT_EQ(ok1[1], ok0[1] + dh);
+  EXPECT_EQ(ok2, ok0) << "never below the initial size";
+  EXPECT_EQ(rect("1014", 1)[0], rect("1014", 0)[0] + dw);
+  EXPECT_EQ(rect("1014", 1)[1], rect("1014", 0)[1]);
+  EXPECT_EQ(rect("1026", 1)[0], rect("1026", 0)[0]);
+  EXPECT_EQ(rect("1026", 1)[1], rect("1026", 0)[1] + dh);
+  EXPECT_EQ(rect("1000", 1)[2], rect("1000", 0)[2] + dw / 2);
+  EXPECT_EQ(rect("1000", 1)[3], rect("1000", 0)[3] + dh);
+  EXPECT_EQ(rect("1003", 1)[0], rect("1003", 0)[0] + dw / 2);
+  EXPECT_EQ(rect("1003", 1)[2], rect("1003", 0)[2] + dw / 2);
 }
