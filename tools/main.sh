@@ -32,6 +32,25 @@ if [ -d "$bin/pattern" ]; then
   ls "$bin/pattern"
 fi
 
+if [ -f "$bin/Coralin.8bf.so" ]; then
+  echo
+  echo "== Coralin: the layer (transparent margin, an alpha channel) exported as JPEG"
+  cr_in=tests/samples/coralin/picture.png
+  cr_alpha="Sun=tests/samples/coralin/sun-alpha.png"
+  # Played-back settings: quality 75, smoothing 40 of the sun's alpha channel's foreground.
+  printf 'crQu long 75\ncrSm long 40\ncrSO enum tySO crSF\n' >"$out/coralin-step.desc"
+  printf 'pick 1093 1\npress 1\n' >"$out/coralin-mask.ui"
+  "$bin/plughost" filter "$bin/Coralin.8bf.so" "$cr_in" --alpha "$cr_alpha" --descriptor "$out/coralin-step.desc" \
+    --show-dialog --ui "$out/coralin-mask.ui" --save-as "$out/coralin-played-back.jpg" --progress quiet 2>/dev/null
+  # A target size of 12 KB, searched before the write.
+  printf 'crSz long 12\n' >"$out/coralin-target.desc"
+  "$bin/plughost" filter "$bin/Coralin.8bf.so" "$cr_in" --alpha "$cr_alpha" --descriptor "$out/coralin-target.desc" \
+    --save-as "$out/coralin-target-12k.jpg" --progress quiet 2>/dev/null || echo "(the target-size search failed)"
+  for f in "$out/coralin-played-back.jpg" "$out/coralin-target-12k.jpg"; do
+    [ -f "$f" ] && echo "$(basename "$f"): $(wc -c <"$f") bytes"
+  done
+fi
+
 echo
 echo "Outputs are in $out:"
 ls -1 "$out" | sed 's/^/  /'
