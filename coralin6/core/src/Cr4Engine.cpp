@@ -470,7 +470,14 @@ void Cr4Engine::OnFinish(const uint8_t* data, size_t n) {
 }
 
 void Cr4Engine::Compress() {
-  if (compressing_) return;
+  if (compressing_) {
+    // A size search started while a dialog pass waits in the message drain (a preset with its
+    // target on) measures on its own object; the waiting pass is then out of date.
+    if (mode_ != CrMode::kSilent) return;
+    RunPass();
+    stopRestart_ = true;
+    return;
+  }
   compressing_ = true;
   stopClose_ = stopRestart_ = false;
   struct Reset {

@@ -51,7 +51,8 @@ int32_t UnitsToY(int32_t u) { return u * 13 / 8; }
 
 class HeadlessView final : public DialogView {
  public:
-  HeadlessView(const res::Dialog& tpl, DialogController& controller) : tpl_(tpl), controller_(controller) {
+  HeadlessView(const res::Dialog& tpl, DialogController& controller)
+      : tpl_(tpl), controller_(controller), caption_(tpl.caption ? tpl.caption : "") {
     for (uint32_t i = 0; i < tpl.itemCount; ++i) {
       const res::DialogItem& it = tpl.items[i];
       Item& item = items_[it.id];
@@ -106,6 +107,7 @@ class HeadlessView final : public DialogView {
     if (id == 0) client_ = {0, 0, r.width, r.height};
     else items_[id].place = r;
   }
+  void SetCaption(const std::string& text) override { caption_ = text; }
   void Post(int message, intptr_t value) override { posted_.emplace_back(message, value); }
   void Pump() override {
     // Whatever the script does while the work goes on, then back to the work.
@@ -224,7 +226,7 @@ class HeadlessView final : public DialogView {
                              static_cast<int32_t>(e.size()), e.empty() ? nullptr : e.data(), it.place.left,
                              it.place.top, it.place.width, it.place.height});
     }
-    shown_ = {tpl_.name, tpl_.caption, 0, 0, static_cast<int32_t>(shownItems_.size()), shownItems_.data(),
+    shown_ = {tpl_.name, caption_.c_str(), 0, 0, static_cast<int32_t>(shownItems_.size()), shownItems_.data(),
               asked_ ? 0 : 1};
     asked_ = true;
     return shown_;
@@ -232,6 +234,7 @@ class HeadlessView final : public DialogView {
 
   const res::Dialog& tpl_;
   DialogController& controller_;
+  std::string caption_;
   std::map<int, Item> items_;
   ItemRect client_;
   std::deque<std::pair<int, intptr_t>> posted_;

@@ -23,6 +23,7 @@ class Win32View final : public DialogView {
  public:
   explicit Win32View(HWND hwnd) : hwnd_(hwnd) {}
   void SetItemText(int id, const std::string& text) override { SetDlgItemTextA(hwnd_, id, text.c_str()); }
+  void SetCaption(const std::string& text) override { SetWindowTextA(hwnd_, text.c_str()); }
   std::string ItemText(int id) const override {
     HWND item = GetDlgItem(hwnd_, id);
     int n = item ? GetWindowTextLengthA(item) : 0;

@@ -55,6 +55,8 @@ class DialogView {
   // done in steps while the dialog stays live. Messages posted during the drain wait for the
   // dialog's own loop.
   virtual void Pump() {}
+  // The window's caption (a progress window shows its progress there).
+  virtual void SetCaption(const std::string& /*text*/) {}
 
  protected:
   ~DialogView() = default;
