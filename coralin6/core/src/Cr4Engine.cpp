@@ -560,6 +560,35 @@ void Cr4Engine::RunPass() {
   }
 }
 
+// Tiles are many and small: one compressor and one decompressor serve them all, so that
+// each tile costs its coding only, not libjpeg's set-up.
+struct Cr4Engine::TileCodec {
+  jpeg_compress_struct c{};
+  jpeg_decompress_struct d{};
+  Guard guard;
+  TileDest dest{};
+  TileSource src{};
+  bool created = false;
+  bool configured = false;  // the compressor holds the tables of these settings
+  int32_t quality = 0, smoothing = 0;
+  bool betterSampling = false;
+
+  ~TileCodec() {
+    if (created) {
+      jpeg_destroy_compress(&c);
+      jpeg_destroy_decompress(&d);
+    }
+  }
+};
+
+void Cr4Engine::DropTileCodec() {
+  // A failed object is not reused; its error is copied out before it goes.
+  const HnErrorCode err = tileCodec_->guard.hasPending ? tileCodec_->guard.pending
+                                                       : HnErrorCode(kHnErrUnknown, 0, __FILE__, __LINE__);
+  tileCodec_.reset();
+  throw err;
+}
+
 void Cr4Engine::CompressTile(int32_t column, int32_t row) {
   HN_REQUIRE(column >= 0 && column < tileColumns_ && row >= 0 && row < tileRows_);
   PrepareSmoothed();
@@ -577,83 +606,91 @@ void Cr4Engine::CompressTile(int32_t column, int32_t row) {
       std::memcpy(d, s, static_cast<size_t>(w) * 3u);
   }
 
-  struct TileCompress {
-    jpeg_compress_struct cinfo{};
-    Guard guard;
-    TileDest dest{};
-    bool created = false;
-    ~TileCompress() {
-      if (created) jpeg_destroy_compress(&cinfo);
+  if (!tileCodec_) {
+    tileCodec_.reset(new (std::nothrow) TileCodec);
+    if (!tileCodec_) HN_THROW(kHnErrNoMemory);
+    TileCodec* t = tileCodec_.get();
+    InitGuard(t->guard);
+    t->c.err = &t->guard.pub;
+    t->d.err = &t->guard.pub;
+    t->dest.pub.init_destination = OnTileInit;
+    t->dest.pub.empty_output_buffer = OnTileFull;
+    t->dest.pub.term_destination = OnTileTerm;
+    t->dest.guard = &t->guard;
+    t->src.pub.init_source = OnSourceInit;
+    t->src.pub.fill_input_buffer = OnSourceFill;
+    t->src.pub.skip_input_data = OnSourceSkip;
+    t->src.pub.resync_to_restart = jpeg_resync_to_restart;
+    t->src.pub.term_source = OnSourceTerm;
+    if (!Guarded(t->guard, [t] {
+          jpeg_create_compress(&t->c);
+          jpeg_create_decompress(&t->d);
+          t->created = true;
+          t->c.dest = &t->dest.pub;
+          t->d.src = &t->src.pub;
+        })) {
+      tileCodec_.reset();
+      HN_THROW(kHnErrNoMemory);
     }
-  } tc;
-  InitGuard(tc.guard);
-  tc.cinfo.err = &tc.guard.pub;
-  tc.dest.pub.init_destination = OnTileInit;
-  tc.dest.pub.empty_output_buffer = OnTileFull;
-  tc.dest.pub.term_destination = OnTileTerm;
-  tc.dest.buf = &tileStream_;
-  tc.dest.guard = &tc.guard;
+  }
+  TileCodec* t = tileCodec_.get();
+  t->guard.hasPending = false;
+  t->dest.buf = &tileStream_;
   const CompressOptions opt{w, h, grey_, settings_.quality,
                             settings_.smoothingOperation == 0 ? settings_.smoothing : 0,
                             false, settings_.betterSampling != 0, false, 0, 0, false};
-  TileCompress* t = &tc;
   uint8_t* pix = tilePixels_.data();
-  if (!Guarded(tc.guard, [t, &opt, pix, w, h, comps] {
-        jpeg_create_compress(&t->cinfo);
-        t->created = true;
-        t->cinfo.dest = &t->dest.pub;
-        Configure(t->cinfo, opt);
-        jpeg_start_compress(&t->cinfo, TRUE);
+  // Settings hold still during a pass: the tables are set up again only when they change.
+  const bool reconfigure = !t->configured || t->quality != opt.quality || t->smoothing != opt.smoothing ||
+                           t->betterSampling != opt.betterSampling;
+  if (!Guarded(t->guard, [t, &opt, pix, w, h, comps, reconfigure] {
+        if (reconfigure) {
+          Configure(t->c, opt);
+        } else {
+          t->c.image_width = static_cast<JDIMENSION>(w);
+          t->c.image_height = static_cast<JDIMENSION>(h);
+        }
+        jpeg_start_compress(&t->c, TRUE);
         for (int32_t y = 0; y < h; ++y) {
           JSAMPROW rowp = pix + static_cast<ptrdiff_t>(y) * w * comps;
-          jpeg_write_scanlines(&t->cinfo, &rowp, 1);
+          jpeg_write_scanlines(&t->c, &rowp, 1);
         }
-        jpeg_finish_compress(&t->cinfo);
-      }))
-    RaiseFrom(tc.guard);
-  tileFill_ = tileStream_.size() - tc.dest.pub.free_in_buffer;
+        jpeg_finish_compress(&t->c);
+      })) {
+    DropTileCodec();
+  }
+  t->configured = true;
+  t->quality = opt.quality;
+  t->smoothing = opt.smoothing;
+  t->betterSampling = opt.betterSampling;
+  tileFill_ = tileStream_.size() - t->dest.pub.free_in_buffer;
   TileToBitmap(r);
 }
 
 void Cr4Engine::TileToBitmap(const HnRect& r) {
-  struct TileDecompress {
-    jpeg_decompress_struct cinfo{};
-    Guard guard;
-    TileSource src{};
-    bool created = false;
-    ~TileDecompress() {
-      if (created) jpeg_destroy_decompress(&cinfo);
-    }
-  } td;
-  InitGuard(td.guard);
-  td.cinfo.err = &td.guard.pub;
-  td.src.pub.init_source = OnSourceInit;
-  td.src.pub.fill_input_buffer = OnSourceFill;
-  td.src.pub.skip_input_data = OnSourceSkip;
-  td.src.pub.resync_to_restart = jpeg_resync_to_restart;
-  td.src.pub.term_source = OnSourceTerm;
-  td.src.data = tileStream_.data();
-  td.src.size = tileFill_;
-  TileDecompress* d = &td;
+  TileCodec* t = tileCodec_.get();
+  t->src.data = tileStream_.data();
+  t->src.size = tileFill_;
+  t->src.handed = false;
+  t->src.pub.next_input_byte = nullptr;
+  t->src.pub.bytes_in_buffer = 0;
   const int32_t w = r.Width(), h = r.Height();
   uint8_t* pix = tilePixels_.data();
   const bool grey = grey_;
-  if (!Guarded(td.guard, [d, pix, w, h, grey] {
-        jpeg_create_decompress(&d->cinfo);
-        d->created = true;
-        d->cinfo.src = &d->src.pub;
-        jpeg_read_header(&d->cinfo, TRUE);
-        d->cinfo.out_color_space = grey ? JCS_GRAYSCALE : JCS_RGB;
-        jpeg_start_decompress(&d->cinfo);
-        const int32_t comps = d->cinfo.output_components;
-        while (d->cinfo.output_scanline < d->cinfo.output_height &&
-               static_cast<int32_t>(d->cinfo.output_scanline) < h) {
-          JSAMPROW rowp = pix + static_cast<ptrdiff_t>(d->cinfo.output_scanline) * w * comps;
-          jpeg_read_scanlines(&d->cinfo, &rowp, 1);
+  if (!Guarded(t->guard, [t, pix, w, h, grey] {
+        jpeg_decompress_struct* d = &t->d;
+        jpeg_read_header(d, TRUE);
+        d->out_color_space = grey ? JCS_GRAYSCALE : JCS_RGB;
+        jpeg_start_decompress(d);
+        const int32_t comps = d->output_components;
+        while (d->output_scanline < d->output_height && static_cast<int32_t>(d->output_scanline) < h) {
+          JSAMPROW rowp = pix + static_cast<ptrdiff_t>(d->output_scanline) * w * comps;
+          jpeg_read_scanlines(d, &rowp, 1);
         }
-        jpeg_finish_decompress(&d->cinfo);
-      }))
-    RaiseFrom(td.guard);
+        jpeg_finish_decompress(d);
+      })) {
+    DropTileCodec();
+  }
 
   if (!view_) return;
   const CrBitmap bmp = view_->JpegBitmap();

@@ -228,23 +228,34 @@ TEST(Cr4Engine, DialogPassFillsTilesAndEndsWithTheFinalText) {
   EXPECT_EQ(v.sizeTexts.back(), Cr4Engine::FinalText(ref.size(), 3));
   EXPECT_EQ(v.shortText, Cr4Engine::ShortText(ref.size()));
 
-  // Each tile decodes what a 32 x 32 JPEG of its pixels holds, in blue-green-red order.
-  std::vector<uint8_t> tile;
-  for (int y = 0; y < 32; ++y)
-    tile.insert(tile.end(), pic.begin() + y * w * 3, pic.begin() + y * w * 3 + 32 * 3);
+  // Each tile decodes what a JPEG of its pixels alone holds, in blue-green-red order.
   CrSettings plain;
   plain.optimize = 0;
+  for (const HnRect& r : v.tiles) {
+    std::vector<uint8_t> tile;
+    for (int y = r.top; y < r.bottom; ++y)
+      tile.insert(tile.end(), pic.begin() + (y * w + r.left) * 3, pic.begin() + (y * w + r.right) * 3);
+    Decoded d;
+    ASSERT_TRUE(Decode(ReferenceJpeg(tile.data(), r.Width(), r.Height(), r.Width() * 3, false, plain, 0, 0), d));
+    for (int y = 0; y < r.Height(); ++y)
+      for (int x = 0; x < r.Width(); ++x) {
+        const uint8_t* b = &v.bitmap[static_cast<size_t>(((r.top + y) * w + r.left + x) * 4)];
+        const uint8_t* s = &d.pixels[static_cast<size_t>((y * r.Width() + x) * 3)];
+        ASSERT_EQ(b[0], s[2]);
+        ASSERT_EQ(b[1], s[1]);
+        ASSERT_EQ(b[2], s[0]);
+        ASSERT_EQ(b[3], 0xEE);  // the fourth byte is left alone
+      }
+  }
+  // After a change of quality the tiles follow it.
+  e.SetQuality(10);
+  e.Compress();
+  CrSettings low = plain;
+  low.quality = 10;
   Decoded d;
-  ASSERT_TRUE(Decode(ReferenceJpeg(tile.data(), 32, 32, 96, false, plain, 0, 0), d));
-  for (int y = 0; y < 32; y += 7)
-    for (int x = 0; x < 32; x += 5) {
-      const uint8_t* b = &v.bitmap[static_cast<size_t>((y * w + x) * 4)];
-      const uint8_t* s = &d.pixels[static_cast<size_t>((y * 32 + x) * 3)];
-      ASSERT_EQ(b[0], s[2]);
-      ASSERT_EQ(b[1], s[1]);
-      ASSERT_EQ(b[2], s[0]);
-      ASSERT_EQ(b[3], 0xEE);  // the fourth byte is left alone
-    }
+  std::vector<uint8_t> corner(pic.end() - 3, pic.end());
+  ASSERT_TRUE(Decode(ReferenceJpeg(corner.data(), 1, 1, 3, false, low, 0, 0), d));
+  EXPECT_EQ(v.bitmap[static_cast<size_t>((33 * 33 - 1) * 4 + 2)], d.pixels[0]);
 }
 
 TEST(Cr4Engine, ChangesDuringADialogPassStopAndRestartOrClose) {

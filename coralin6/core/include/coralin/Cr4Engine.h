@@ -153,7 +153,8 @@ class Cr4Engine {
   uint64_t CurrentEstimate() const;
   uint64_t FinalSize() const;
 
-  struct Pass;  // one libjpeg compression (internal)
+  struct Pass;       // one libjpeg compression (internal)
+  struct TileCodec;  // the tiles' compressor and decompressor, kept for the engine's life
 
  private:
   friend struct Cr4EngineAccess;
@@ -163,6 +164,7 @@ class Cr4Engine {
   const uint8_t* FeedRow(int32_t y);  // the row as libjpeg takes it
   void RunPass();
   void TileToBitmap(const HnRect& r);
+  [[noreturn]] void DropTileCodec();
   void OnBufferFull(const uint8_t* data, size_t n);
   void OnFinish(const uint8_t* data, size_t n);
   void ShowRunningEstimate();
@@ -190,6 +192,7 @@ class Cr4Engine {
   std::vector<uint8_t> tileStream_;
   size_t tileFill_ = 0;
   std::vector<uint8_t> tilePixels_;
+  std::unique_ptr<TileCodec> tileCodec_;
   std::vector<uint8_t> blurred_, smoothed_;
   bool smoothedValid_ = false;
 
