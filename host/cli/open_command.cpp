@@ -47,6 +47,7 @@ const char kOpenUsage[] =
     "  --cancel-after ROWS     the user cancels once ROWS rows have been delivered\n"
     "  --advance-error N       the Nth advanceState call fails (out of memory)\n"
     "  --fail-alloc N          the Nth handle or buffer the plug-in asks for is refused\n"
+    "  --count-alloc           tell how many handles and buffers the plug-in asked for\n"
     "  --no-buffer-suite, --no-handle-suite, --no-advance-state   withhold them\n"
     "  --memory MB, --host-version X.Y.Z, --progress bar|log|quiet   as for filter\n";
 
@@ -98,6 +99,7 @@ struct OpenJob {
   std::vector<std::string> answers;
   Progress::Mode progress = Progress::Mode::Auto;
   std::vector<std::string> passOn;  // the options again, for workers
+  bool countAllocations = false;
 };
 
 // Reads one file into `outPath`. Returns plughost's exit status.
@@ -155,6 +157,8 @@ int OpenOne(const OpenJob& job, const std::string& file, const std::string& outP
     return kExitLoad;
   }
   module->AttachHeadless(nullptr);
+  if (job.countAllocations)
+    std::fprintf(stderr, "plughost: %s asked for %d handles and buffers\n", name.c_str(), out.allocations);
   if (out.leftoverBuffers || out.leftoverHandles)
     std::fprintf(stderr, "plughost: warning: %s left %zu buffers and %zu handles allocated\n", name.c_str(),
                  out.leftoverBuffers, out.leftoverHandles);
@@ -362,6 +366,9 @@ int OpenCommand(int argc, char** argv, const char* self) {
         return UsageError("--fail-alloc takes a request number from 1");
       job.options.failAllocationAt = static_cast<int32_t>(n);
       passOn(true);
+    } else if (a == "--count-alloc") {
+      job.countAllocations = true;
+      passOn(false);
     } else if (a == "--no-buffer-suite") {
       job.options.withholdBufferProcs = true;
       passOn(false);

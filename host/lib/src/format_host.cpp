@@ -326,8 +326,9 @@ FormatOutcome RunFormatRead(const PluginModule& module, const std::string& entry
 
   [&] {
     // Hosts ask every reader whether the file is its kind before choosing one.
-    if (call(formatSelectorFilterFile, "filter file") != 0) {
-      out.refused = true;
+    // Any other error is the plug-in's failure, not a verdict on the file.
+    if (const int16_t r = call(formatSelectorFilterFile, "filter file")) {
+      out.refused = r == formatCannotRead;
       return;
     }
     if (call(formatSelectorReadPrepare, "read prepare") != 0) return;

@@ -1,0 +1,298 @@
+// Opens MRW files through plughost and Tessaro as a user would, natively or (with QM_WINE set)
+// the Windows builds under Wine, and reads what comes out with libtiff.
+#include <gtest/gtest.h>
+#include <tiffio.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "MrwWriter.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string Env(const char* name, const char* fallback) {
+  const char* v = std::getenv(name);
+  return v && *v ? v : fallback;
+}
+
+const std::string kWine = Env("QM_WINE", "");
+const std::string kPlughost = Env("QM_PLUGHOST", QM_NATIVE_PLUGHOST);
+const std::string kTessaro = Env("QM_TESSARO", QM_NATIVE_TESSARO);
+const std::string kNativePlughost = QM_NATIVE_PLUGHOST;
+const std::string kNativeTessaro = QM_NATIVE_TESSARO;
+const fs::path kSample = QM_SAMPLE_MRW;
+
+std::string Quote(const std::string& s) { return "'" + s + "'"; }
+
+std::string Slurp(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+struct Result {
+  int status = -1;
+  std::string out, err;
+};
+
+// A folder of its own with a copy of the plug-in, so its settings file is this test's alone.
+class Workdir {
+public:
+  explicit Workdir(bool wine = !kWine.empty()) : wine_(wine) {
+    dir_ = fs::temp_directory_path() / ("qm_tessaro_" + std::to_string(::getpid()) + "_" + std::to_string(counter_++));
+    fs::create_directories(dir_);
+    const std::string& src = wine ? kTessaro : kNativeTessaro;
+    plugin_ = dir_ / fs::path(src).filename();
+    fs::copy_file(src, plugin_);
+  }
+  ~Workdir() { fs::remove_all(dir_); }
+  fs::path operator/(const std::string& name) const { return dir_ / name; }
+  fs::path Plugin() const { return plugin_; }
+  fs::path Ini() const { return dir_ / "Tessaro.ini"; }
+  void WriteIni(const std::string& text) const { std::ofstream(Ini()) << text; }
+
+  // Wine takes Windows paths; the Z: drive is the Unix root.
+  std::string HostPath(const fs::path& p) const {
+    if (!wine_) return p.string();
+    std::string s = "Z:" + fs::absolute(p).string();
+    for (char& c : s)
+      if (c == '/') c = '\\';
+    return s;
+  }
+
+  Result Open(const std::vector<std::string>& files, const std::string& out, std::vector<std::string> options = {}) const {
+    std::string cmd = wine_ ? Quote(kWine) + " " + Quote(kPlughost) : Quote(kNativePlughost);
+    cmd += " open " + Quote(HostPath(plugin_));
+    for (const auto& f : files) cmd += " " + Quote(HostPath(f));
+    cmd += " -o " + Quote(HostPath(out));
+    for (const auto& a : options) cmd += " " + Quote(a);
+    return Run(cmd);
+  }
+  Result Run(std::string cmd) const {
+    cmd += " >" + Quote((dir_ / "stdout").string()) + " 2>" + Quote((dir_ / "stderr").string());
+    Result r;
+    const int raw = std::system(cmd.c_str());
+    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    r.out = Slurp(dir_ / "stdout");
+    r.err = Slurp(dir_ / "stderr");
+    return r;
+  }
+
+private:
+  bool wine_;
+  fs::path dir_, plugin_;
+  static inline int counter_ = 0;
+};
+
+struct Tiff {
+  uint32_t width = 0, height = 0;
+  uint16_t bits = 0, samples = 0;
+  std::vector<uint8_t> pixels;
+  std::string model, make;
+  std::vector<uint8_t> icc;
+  std::string exifDateTime;
+  bool hasExif = false;
+};
+
+Tiff ReadTiff(const fs::path& p) {
+  Tiff t;
+  TIFF* tif = TIFFOpen(p.c_str(), "r");
+  if (!tif) return t;
+  TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &t.width);
+  TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &t.height);
+  TIFFGetField(tif, TIFFTAG_BITSPERSAMPLE, &t.bits);
+  TIFFGetField(tif, TIFFTAG_SAMPLESPERPIXEL, &t.samples);
+  char* text = nullptr;
+  if (TIFFGetField(tif, TIFFTAG_MODEL, &text)) t.model = text;
+  if (TIFFGetField(tif, TIFFTAG_MAKE, &text)) t.make = text;
+  uint32_t n = 0;
+  void* data = nullptr;
+  if (TIFFGetField(tif, TIFFTAG_ICCPROFILE, &n, &data)) t.icc.assign(static_cast<uint8_t*>(data), static_cast<uint8_t*>(data) + n);
+  const tmsize_t line = TIFFScanlineSize(tif);
+  t.pixels.resize(static_cast<size_t>(line) * t.height);
+  for (uint32_t y = 0; y < t.height; ++y) TIFFReadScanline(tif, t.pixels.data() + static_cast<size_t>(line) * y, y);
+  toff_t exif = 0;
+  if (TIFFGetField(tif, TIFFTAG_EXIFIFD, &exif) && TIFFReadEXIFDirectory(tif, exif)) {
+    t.hasExif = true;
+    if (TIFFGetField(tif, EXIFTAG_DATETIMEDIGITIZED, &text)) t.exifDateTime = text;
+  }
+  TIFFClose(tif);
+  return t;
+}
+
+fs::path WriteMrwFile(const Workdir& wd, const std::string& name, const tessaro::testing::MrwLayout& l) {
+  const fs::path p = wd / name;
+  tessaro::testing::WriteFile(p.string(), tessaro::testing::WriteMrw(l).bytes);
+  return p;
+}
+
+TEST(TessaroE2e, InfoShowsTheFormatAndItsTerminology) {
+  // The native host reads Windows DLLs too: QM_TESSARO alone names one of them.
+  Workdir wd;
+  const std::string cmd = (kWine.empty() ? Quote(kNativePlughost) : Quote(kWine) + " " + Quote(kPlughost)) + " info " +
+                          Quote(wd.HostPath(kTessaro));
+  Result r = wd.Run(cmd);
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("kind: 8BIF"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("entry: PluginMain"), std::string::npos);
+  EXPECT_NE(r.out.find("RdEx: \"MRW\""), std::string::npos);
+  EXPECT_NE(r.out.find("RdTy: \"MRW \""), std::string::npos);
+  EXPECT_NE(r.out.find("mxsz: 32767 rows x 32767 columns"), std::string::npos);
+  EXPECT_NE(r.out.find("'inte' enin \"Interpolation\" enumerated"), std::string::npos);
+  EXPECT_NE(r.out.find("'ivnq' \"Variable Number of Gradients (QV)\""), std::string::npos);
+  EXPECT_NE(r.out.find("'atpr' bool \"Attach ICC profile\""), std::string::npos);
+}
+
+TEST(TessaroE2e, OpensTheSampleToATiffWithItsExifAndTheAcceptedSettingsFile) {
+  Workdir wd;
+  Result r = wd.Open({kSample.string()}, (wd / "out.tif").string(), {"--answer", "1"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.err.find("plughost: dialog \"Tessaro\""), std::string::npos) << r.err;
+  const Tiff t = ReadTiff(wd / "out.tif");
+  EXPECT_GT(t.width, 0u);
+  EXPECT_EQ(t.samples, 3);
+  EXPECT_EQ(t.bits, 8);
+  EXPECT_EQ(t.model, "DiMAGE A1");
+  EXPECT_TRUE(t.hasExif);
+  EXPECT_EQ(t.exifDateTime.size(), 19u) << "the time of the conversion";
+  EXPECT_TRUE(fs::exists(wd.Ini())) << "accepting the dialog writes the settings file";
+
+  // PNG keeps the whole EXIF block.
+  r = wd.Open({kSample.string()}, (wd / "out.png").string());
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(Slurp(wd / "out.png").find("eXIf"), std::string::npos);
+}
+
+TEST(TessaroE2e, SixteenBitsFromTheDefaultPresetAndEightForAHostWithout) {
+  Workdir wd;
+  wd.WriteIni("[GeneralSettings]\nDisplayUI = 0\n[default]\nWB = Camera\nCamera = CameraSetting\nColorDepth = 1\n"
+              "Interpolation = 7\nExtraSize = 1\nContrast = 0\nPreciseGamma = 2.64\nHighlights = 100\nHighlightsFix = 1\n");
+  Result r = wd.Open({kSample.string()}, (wd / "deep.tif").string());
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err.find("dialog"), std::string::npos) << "DisplayUI off";
+  const Tiff deep = ReadTiff(wd / "deep.tif");
+  EXPECT_EQ(deep.bits, 16);
+  EXPECT_EQ(deep.width, 62u);
+  EXPECT_EQ(deep.height, 46u);
+  r = wd.Open({kSample.string()}, (wd / "flat.tif").string(), {"--no-16bit"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(ReadTiff(wd / "flat.tif").bits, 8);
+}
+
+TEST(TessaroE2e, PreviewGivesTheThumbnailOrTheEighth) {
+  Workdir wd;
+  Result r = wd.Open({kSample.string()}, (wd / "thumb.tif").string(), {"--preview"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err.find("dialog"), std::string::npos) << "a preview asks nothing";
+  wd.WriteIni("[GeneralSettings]\nUseInternalThumbnails = 0\n");
+  r = wd.Open({kSample.string()}, (wd / "eighth.tif").string(), {"--preview"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  const Tiff e = ReadTiff(wd / "eighth.tif");
+  EXPECT_EQ(e.width, 64u / 8);
+  EXPECT_EQ(e.height, 48u / 8);
+}
+
+TEST(TessaroE2e, BadFilesFailCleanlyWithTheirOwnStatus) {
+  Workdir wd;
+  std::ofstream(wd / "not.mrw") << "this is not a raw file";
+  Result r = wd.Open({(wd / "not.mrw").string()}, (wd / "x.tif").string());
+  EXPECT_EQ(r.status, 8) << r.err;
+  EXPECT_NE(r.err.find("not a file this plug-in reads"), std::string::npos) << r.err;
+  EXPECT_FALSE(fs::exists(wd / "x.tif"));
+
+  tessaro::testing::MrwLayout cut;
+  cut.rawBytesDelta = -100;
+  r = wd.Open({WriteMrwFile(wd, "cut.mrw", cut).string()}, (wd / "x.tif").string(), {"--answer", "1"});
+  EXPECT_EQ(r.status, 8) << r.err;
+  EXPECT_NE(r.err.find("-30501"), std::string::npos) << r.err;
+  EXPECT_EQ(r.err.find("left"), std::string::npos) << "nothing held: " << r.err;
+  EXPECT_FALSE(fs::exists(wd / "x.tif"));
+
+  r = wd.Open({(wd / "missing.mrw").string()}, (wd / "x.tif").string());
+  EXPECT_EQ(r.status, 8) << r.err;
+}
+
+TEST(TessaroE2e, AHostWithoutTheBufferSuiteGetsTheWarningBox) {
+  Workdir wd;
+  Result r = wd.Open({kSample.string()}, (wd / "x.tif").string(), {"--no-buffer-suite"});
+  EXPECT_EQ(r.status, 4) << r.err;
+  EXPECT_NE(r.err.find("This plug-in requires Adobe Photoshop\xAE 2.5 or later functionality."), std::string::npos)
+      << r.err;
+  r = wd.Open({kSample.string()}, (wd / "x.tif").string(), {"--no-advance-state"});
+  EXPECT_EQ(r.status, 4) << r.err;
+  EXPECT_NE(r.err.find("Photoshop\xAE 3 or later"), std::string::npos) << r.err;
+}
+
+TEST(TessaroE2e, EveryRefusedHandleOrBufferGivesOutOfMemoryWithNothingHeld) {
+  Workdir wd;
+  Result r = wd.Open({kSample.string()}, (wd / "x.tif").string(), {"--count-alloc"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  int total = 0;
+  ASSERT_EQ(std::sscanf(r.err.c_str() + r.err.find("asked for "), "asked for %d", &total), 1) << r.err;
+  ASSERT_GT(total, 3);
+  for (int n = 1; n <= total; ++n) {
+    r = wd.Open({kSample.string()}, (wd / "x.tif").string(), {"--fail-alloc", std::to_string(n)});
+    EXPECT_EQ(r.status, 5) << n << ": " << r.err;
+    EXPECT_EQ(r.err.find("left"), std::string::npos) << n << ": " << r.err;
+  }
+}
+
+TEST(TessaroE2e, RotationAndTheDialogsAnswers) {
+  Workdir wd;
+  wd.WriteIni("[GeneralSettings]\nDisplayUI = 0\n");
+  ASSERT_EQ(wd.Open({kSample.string()}, (wd / "r0.tif").string()).status, 0);
+  ASSERT_EQ(wd.Open({kSample.string()}, (wd / "r1.tif").string(), {"--rotate", "1"}).status, 0);
+  const Tiff a = ReadTiff(wd / "r0.tif"), b = ReadTiff(wd / "r1.tif");
+  EXPECT_EQ(a.width, b.height);
+  EXPECT_EQ(a.height, b.width);
+  wd.WriteIni("");
+  EXPECT_EQ(wd.Open({kSample.string()}, (wd / "c.tif").string(), {"--answer", "2"}).status, 4);
+  EXPECT_EQ(wd.Open({kSample.string()}, (wd / "c.tif").string(), {"--answer", "9"}).status, 9);
+  EXPECT_FALSE(fs::exists(wd / "c.tif"));
+}
+
+TEST(TessaroE2e, WorkersGiveWhatSingleReadsGive) {
+  if (!kWine.empty()) GTEST_SKIP() << "covered natively";
+  Workdir wd;
+  wd.WriteIni("[GeneralSettings]\nDisplayUI = 0\n");
+  tessaro::testing::MrwLayout other = tessaro::testing::SampleLayout();
+  other.bayerPattern = 4;
+  const fs::path second = WriteMrwFile(wd, "second.mrw", other);
+  fs::create_directories(wd / "batch");
+  Result r = wd.Open({kSample.string(), second.string(), (wd / "none.mrw").string()}, (wd / "batch").string(),
+                     {"-j", "2"});
+  EXPECT_EQ(r.status, 8) << "the missing file's status: " << r.err;
+  EXPECT_NE(r.err.find("1 of 3 files could not be opened"), std::string::npos) << r.err;
+  ASSERT_EQ(wd.Open({kSample.string()}, (wd / "one.tif").string()).status, 0);
+  ASSERT_EQ(wd.Open({second.string()}, (wd / "two.tif").string()).status, 0);
+  EXPECT_EQ(ReadTiff(wd / "batch/sample.tif").pixels, ReadTiff(wd / "one.tif").pixels);
+  EXPECT_EQ(ReadTiff(wd / "batch/second.tif").pixels, ReadTiff(wd / "two.tif").pixels);
+}
+
+TEST(TessaroE2e, TheWindowsBuildGivesTheNativePixels) {
+  if (kWine.empty()) GTEST_SKIP() << "needs QM_WINE";
+  Workdir win(true), native(false);
+  win.WriteIni("[GeneralSettings]\nDisplayUI = 0\n[default]\nColorDepth = 1\nInterpolation = 12\nWB = Camera\n"
+               "Contrast = 0\nPreciseContrast = 50\nPreciseGamma = 2.64\nHighlights = 100\nHighlightsFix = 1\n");
+  native.WriteIni(Slurp(win.Ini()));
+  Result w = win.Open({kSample.string()}, (win / "w.tif").string());
+  ASSERT_EQ(w.status, 0) << w.err;
+  Result n = native.Open({kSample.string()}, (native / "n.tif").string());
+  ASSERT_EQ(n.status, 0) << n.err;
+  const Tiff a = ReadTiff(win / "w.tif"), b = ReadTiff(native / "n.tif");
+  EXPECT_EQ(a.bits, 16);
+  EXPECT_EQ(a.width, b.width);
+  EXPECT_EQ(a.pixels, b.pixels);
+  EXPECT_EQ(a.icc, b.icc);
+}
+
+}  // namespace
