@@ -6,6 +6,8 @@
 #include <windows.h>
 #endif
 
+#include "hostapi/ADMSuites.h"
+#include "hostapi/AE_Effect.h"
 #include "hostapi/PIAbout.h"
 #include "hostapi/PIActions.h"
 #include "hostapi/PIFilter.h"
