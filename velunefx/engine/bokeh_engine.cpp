@@ -481,7 +481,8 @@ bool BokehEngine::new_pattern(int32_t quality, double d) {
       }
     }
     change_start_[p][size] = n;
-    reciprocal_[p] = total > 0 ? static_cast<float>(1.0 / static_cast<double>(total)) : 0.0f;
+    reciprocal_exact_[p] = total > 0 ? 1.0 / static_cast<double>(total) : 0.0;
+    reciprocal_[p] = static_cast<float>(reciprocal_exact_[p]);
   }
   level_count_ = 0;
   for (bool s : seen) {
@@ -566,9 +567,10 @@ void BokehEngine::gather_in_focus(const RunParams& params, int32_t y) {
   const uint8_t* mask = params.mask + y * params.mask_pitch;
   auto* acc = reinterpret_cast<float*>(reinterpret_cast<unsigned char*>(params.accumulator) +
                                        y * params.accumulator_pitch);
-  constexpr float kCovered = 1.0f - 0.5f / 256.0f;
+  // Covered is measured in the accumulator's unit: U is one pixel's full weight.
+  const float covered = full_weight_ * (1.0f - 0.5f / 256.0f);
   for (int32_t x = 0; x < src_width_; ++x, src += 4, acc += 4) {
-    if (mask[x] == 0 || !(acc[0] < kCovered) || src[0] == 0) {
+    if (mask[x] == 0 || !(acc[0] < covered) || src[0] == 0) {
       continue;
     }
     acc[0] += photon_[src[0]];
@@ -640,6 +642,9 @@ bool BokehEngine::gather_blurred(const RunParams& params, bool simd) {
   };
 
   detail::RowJob job;
+  job.scale[0] = job.scale[1] = reciprocal_exact_[0];
+  job.scale[2] = reciprocal_exact_[planes > 1 ? 1 : 0];
+  job.scale[3] = reciprocal_exact_[planes > 1 ? 2 : 0];
   job.width = width;
   job.radius = radius;
   job.level_rows = level_rows;

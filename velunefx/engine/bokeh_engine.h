@@ -199,6 +199,7 @@ class BokehEngine {
   int32_t level_count_ = 0;
   uint8_t* planes_[3] = {nullptr, nullptr, nullptr};
   float reciprocal_[3] = {0.0f, 0.0f, 0.0f};
+  double reciprocal_exact_[3] = {0.0, 0.0, 0.0};
   int32_t* row_first_[3] = {nullptr, nullptr, nullptr};
   int32_t* row_last_[3] = {nullptr, nullptr, nullptr};
   int32_t* change_start_[3] = {nullptr, nullptr, nullptr};  // gather_size_ + 1 entries

@@ -48,22 +48,31 @@ struct RowJob {
   const void* terms[3] = {nullptr, nullptr, nullptr};
   int32_t term_count[3] = {0, 0, 0};
   const float* const* level_rows = nullptr;  // plain forms: Diff_Photon row of level q
+  // Normalisation of the sums (weight, R, G, B): the reciprocal of the total of the plane
+  // each one gathers with, so a fully covered pixel gathers the weight of one pixel and a
+  // point of light spreads exactly its own light.
+  double scale[4] = {1.0, 1.0, 1.0, 1.0};
 };
 
-// Adds one pixel's sums to its accumulator cell; the mask dims the colour, not the weight.
-inline void add_sums(float* cell, const double sums[4], uint8_t mask) {
+// Adds one pixel's normalised sums to its accumulator cell; the mask dims the colour, not
+// the weight.
+inline void add_sums(float* cell, const double sums[4], const double scale[4], uint8_t mask) {
+  const double w = sums[0] * scale[0];
+  const double r = sums[1] * scale[1];
+  const double g = sums[2] * scale[2];
+  const double b = sums[3] * scale[3];
   if (mask == 255) {
-    cell[0] += static_cast<float>(sums[0]);
-    cell[1] += static_cast<float>(sums[1]);
-    cell[2] += static_cast<float>(sums[2]);
-    cell[3] += static_cast<float>(sums[3]);
+    cell[0] += static_cast<float>(w);
+    cell[1] += static_cast<float>(r);
+    cell[2] += static_cast<float>(g);
+    cell[3] += static_cast<float>(b);
     return;
   }
   const double k = mask / 255.0;
-  cell[0] += static_cast<float>(sums[0]);
-  cell[1] += static_cast<float>(sums[1] * k);
-  cell[2] += static_cast<float>(sums[2] * k);
-  cell[3] += static_cast<float>(sums[3] * k);
+  cell[0] += static_cast<float>(w);
+  cell[1] += static_cast<float>(r * k);
+  cell[2] += static_cast<float>(g * k);
+  cell[3] += static_cast<float>(b * k);
 }
 
 void gather_row_plain_grey(const RowJob& job);

@@ -79,7 +79,7 @@ void gather_row(const RowJob& job) {
       fresh_sums<2, 2>(job.fresh[1], job.fresh_count[1], job.level_rows, window, sums);
       fresh_sums<3, 3>(job.fresh[2], job.fresh_count[2], job.level_rows, window, sums);
     }
-    add_sums(job.acc + 4 * static_cast<std::ptrdiff_t>(x), sums, job.mask[x]);
+    add_sums(job.acc + 4 * static_cast<std::ptrdiff_t>(x), sums, job.scale, job.mask[x]);
     for (++x; x < job.width && job.mask[x] != 0; ++x) {
       const std::ptrdiff_t base = 4 * static_cast<std::ptrdiff_t>(x - 1);
       if (Grey) {
@@ -89,7 +89,7 @@ void gather_row(const RowJob& job) {
         step_sums<2, 2>(terms1, job.term_count[1], base, sums);
         step_sums<3, 3>(terms2, job.term_count[2], base, sums);
       }
-      add_sums(job.acc + 4 * static_cast<std::ptrdiff_t>(x), sums, job.mask[x]);
+      add_sums(job.acc + 4 * static_cast<std::ptrdiff_t>(x), sums, job.scale, job.mask[x]);
     }
   }
 }

@@ -79,11 +79,14 @@ VELUNE_TARGET_SSE2 void step(const SimdTerm* terms, int32_t count, std::ptrdiff_
   add_step(lo, hi, _mm_add_ps(_mm_add_ps(p0, p1), _mm_add_ps(p2, p3)));
 }
 
-// add_sums() in SSE2, rounding alike: each sum (colour times mask / 255 when dimmed) is
+// add_sums() in SSE2, rounding alike: each sum is normalised (and its colour times mask / 255
+// when dimmed), then
 // rounded to float, then added to the cell in float.
 VELUNE_TARGET_SSE2 void store(const RowJob& job, int32_t x, __m128d lo, __m128d hi) {
   float* cell = job.acc + 4 * static_cast<std::ptrdiff_t>(x);
   const uint8_t mask = job.mask[x];
+  lo = _mm_mul_pd(lo, _mm_set_pd(job.scale[1], job.scale[0]));
+  hi = _mm_mul_pd(hi, _mm_set_pd(job.scale[3], job.scale[2]));
   if (mask != 255) {
     const double k = mask / 255.0;
     lo = _mm_mul_pd(lo, _mm_set_pd(k, 1.0));

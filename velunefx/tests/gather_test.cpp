@@ -57,6 +57,13 @@ std::vector<double> direct_gather(const SliceFixture& f, const Quantised& q, dou
   const int32_t h = f.height;
   const int32_t r = q.size / 2;
   std::vector<double> out(f.accumulator.begin(), f.accumulator.end());
+  // Each sum is normalised by the total of the pattern plane it gathers with.
+  double scale[3];
+  for (int c = 0; c < 3; ++c) {
+    double total = 0.0;
+    for (uint8_t level : q.plane[c]) total += level;
+    scale[c] = total > 0.0 ? 1.0 / total : 0.0;
+  }
   for (int32_t y = 0; y < h; ++y) {
     if (f.counts[static_cast<std::size_t>(y)] == 0) {
       continue;
@@ -85,10 +92,10 @@ std::vector<double> direct_gather(const SliceFixture& f, const Quantised& q, dou
       }
       const double k = m / 255.0;
       double* cell = &out[(static_cast<std::size_t>(y) * w + x) * 4];
-      cell[0] += s[0];
-      cell[1] += s[1] * k;
-      cell[2] += s[2] * k;
-      cell[3] += s[3] * k;
+      cell[0] += s[0] * scale[0];
+      cell[1] += s[1] * scale[0] * k;
+      cell[2] += s[2] * scale[1] * k;
+      cell[3] += s[3] * scale[2] * k;
     }
   }
   return out;
@@ -240,8 +247,11 @@ TEST(Gather, InFocusAddsOwnLightWhereUncovered) {
   f.random_pixels(rng);
   f.random_mask(rng);
   std::uniform_int_distribution<int> roll(0, 2);
+  // Coverage is counted in units of one pixel's full weight U.
+  const float full = photon_value(127, 1.0, 2.0);
+  const float covered = full * (1.0f - 0.5f / 256.0f);
   for (std::size_t i = 0; i < f.accumulator.size(); i += 4) {
-    f.accumulator[i] = roll(rng) == 0 ? 1.0f - 0.5f / 256.0f : (roll(rng) == 0 ? 0.4f : 0.0f);
+    f.accumulator[i] = roll(rng) == 0 ? covered : (roll(rng) == 0 ? 0.4f * full : 0.0f);
   }
   const auto before = f.accumulator;
   BokehEngine engine;
@@ -254,7 +264,7 @@ TEST(Gather, InFocusAddsOwnLightWhereUncovered) {
       const std::size_t i = static_cast<std::size_t>(y) * f.width + x;
       const uint8_t* px = &f.pixels[i * 4];
       const bool adds = f.counts[static_cast<std::size_t>(y)] != 0 && f.mask[i] != 0 && px[0] != 0 &&
-                        before[i * 4] < 1.0f - 0.5f / 256.0f;
+                        before[i * 4] < covered;
       for (int c = 0; c < 4; ++c) {
         const float light = c == 0 ? photon_value(127, 1.0, 2.0) : photon_value(px[c], 1.0, 2.0);
         EXPECT_FLOAT_EQ(f.accumulator[i * 4 + c], before[i * 4 + c] + (adds ? light : 0.0f))

@@ -1,0 +1,455 @@
+#include "effect/render.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+#include "engine/bokeh_engine.h"
+#include "engine/photon_curve.h"
+#include "shapes/shape_file.h"
+#include "shapes/shape_image.h"
+
+namespace velune {
+
+namespace {
+
+constexpr int32_t kStepCount = 10;
+constexpr int32_t kMaxSlices = 270;
+
+std::string effect_message(const char* text) { return std::string(kEffectMessagePrefix) + text; }
+
+RenderResult failed(const char* text) { return RenderResult{RenderStatus::kFailed, effect_message(text)}; }
+RenderResult out_of_memory(const char* text) { return RenderResult{RenderStatus::kOutOfMemory, effect_message(text)}; }
+
+// The frame's loaded shape lives as long as one render.
+LoadedShape& frame_shape() {
+  static LoadedShape shape;
+  return shape;
+}
+
+// Buffers of one render, given back by the destructor on every path out.
+class RenderBuffers {
+ public:
+  RenderBuffers(EffectState& state, RenderHost& host) : state_(state), host_(host) {}
+  ~RenderBuffers() {
+    host_release(slice_);
+    host_release(accumulator_);
+    heap_release(map_);
+    heap_release(mask_);
+    heap_release(counts_);
+    heap_release(smooth_);
+    frame_shape().release();
+  }
+  RenderBuffers(const RenderBuffers&) = delete;
+  RenderBuffers& operator=(const RenderBuffers&) = delete;
+
+  template <typename T>
+  bool heap(T*& slot, std::size_t bytes) {
+    void* block = std::calloc(bytes == 0 ? 1 : bytes, 1);
+    if (block == nullptr) {
+      return false;
+    }
+    slot = static_cast<T*>(block);
+    ++state_.held_buffers;
+    return true;
+  }
+  template <typename T>
+  bool host(T*& slot, std::size_t bytes) {
+    void* block = host_.allocate(bytes == 0 ? 1 : bytes);
+    if (block == nullptr) {
+      return false;
+    }
+    std::memset(block, 0, bytes);
+    slot = static_cast<T*>(block);
+    ++state_.held_buffers;
+    return true;
+  }
+  template <typename T>
+  void heap_release(T*& slot) {
+    if (slot != nullptr) {
+      std::free(slot);
+      slot = nullptr;
+      --state_.held_buffers;
+    }
+  }
+
+  uint8_t* map_ = nullptr;
+  uint8_t* slice_ = nullptr;
+  uint8_t* mask_ = nullptr;
+  int32_t* counts_ = nullptr;
+  uint8_t* smooth_ = nullptr;
+  float* accumulator_ = nullptr;
+
+ private:
+  template <typename T>
+  void host_release(T*& slot) {
+    if (slot != nullptr) {
+      host_.release(slot);
+      slot = nullptr;
+      --state_.held_buffers;
+    }
+  }
+  EffectState& state_;
+  RenderHost& host_;
+};
+
+// Engine hooks over the render host; progress of slice k of n shows as p / n + 100 k / n.
+struct HookContext {
+  RenderHost* host;
+  double scale = 1.0;
+  double offset = 0.0;
+};
+void* hook_allocate(void* user, std::size_t bytes) { return static_cast<HookContext*>(user)->host->allocate(bytes); }
+void hook_release(void* user, void* block) { static_cast<HookContext*>(user)->host->release(block); }
+bool hook_progress(void* user, int32_t done, int32_t total) {
+  auto* c = static_cast<HookContext*>(user);
+  const double shown = done * c->scale + c->offset;
+  return c->host->progress(static_cast<int32_t>(shown), total);
+}
+
+struct EngineHooksScope {
+  explicit EngineHooksScope(HookContext& context) {
+    bokeh_engine().set_hooks(EngineHooks{hook_allocate, hook_release, hook_progress, &context});
+  }
+  ~EngineHooksScope() { bokeh_engine().clear_hooks(); }
+};
+
+uint8_t output_value(double v) {
+  const double r = std::floor(v + 0.5);
+  return static_cast<uint8_t>(std::clamp(r, 0.0, 255.0));
+}
+
+}  // namespace
+
+bool make_slices(const uint32_t (&histogram)[256], int32_t precision, double focus_distance, double bokeh_amount,
+                 SliceTable& table) {
+  table.count = 0;
+  table.max_effect = 1;
+  if (precision + kStepCount > kMaxSlices) {
+    return false;
+  }
+  int32_t filled = 0;
+  for (uint32_t n : histogram) {
+    filled += n != 0 ? 1 : 0;
+  }
+  const double c = 1.0 / kStepCount;
+  double wide = filled / (kStepCount * c + precision);
+  if (wide < 1.0) {
+    wide += 1.0;
+  }
+  const int32_t near = std::max(1, static_cast<int32_t>(wide * c + 0.5));
+  const auto focus = static_cast<int32_t>(focus_distance);
+  const int32_t lo = std::max(0, focus - near * kStepCount);
+  const int32_t hi = std::min(255, focus + near * kStepCount);
+  int32_t s = 0;
+  while (table.count < kMaxSlices) {
+    while (s < 256 && histogram[s] == 0) {
+      ++s;
+    }
+    if (s >= 256) {
+      break;
+    }
+    const bool in_band = s >= lo && s < hi;
+    const int32_t end = s + (in_band ? near : static_cast<int32_t>(wide));
+    table.slices[table.count++] = Slice{s, std::min(end, 256), 0.0, 1.0};
+    if (end >= 255) {
+      break;
+    }
+    s = end;
+  }
+  if (table.count > 0) {
+    table.slices[table.count - 1].end = 256;
+  }
+  for (int32_t i = 0; i < table.count; ++i) {
+    Slice& sl = table.slices[i];
+    while (sl.end - 1 > sl.start && histogram[sl.end - 1] == 0) {
+      --sl.end;
+    }
+    sl.distance = (sl.start + sl.end - 1) / 2.0;
+    const double blur = (sl.distance - focus) * bokeh_amount * (1.0 / 255.0);
+    sl.diameter = std::fabs(blur) + 1.0;
+    table.max_effect = std::max(table.max_effect, static_cast<int32_t>(std::ceil(sl.diameter)));
+  }
+  return true;
+}
+
+void build_mask(uint8_t* mask, int32_t width, int32_t height, int32_t r, int32_t* row_counts, uint8_t* line,
+                uint8_t* work) {
+  // Rows: a pixel is reached when a slice pixel lies within r columns.
+  for (int32_t y = 0; y < height; ++y) {
+    uint8_t* row = mask + static_cast<std::ptrdiff_t>(y) * width;
+    std::memcpy(line, row, static_cast<std::size_t>(width));
+    int64_t last = INT32_MIN;
+    for (int32_t x = 0; x < width; ++x) {
+      if (line[x] != 0) last = x;
+      row[x] = x - last <= r ? 255 : 0;
+    }
+    int64_t next = INT32_MAX;
+    for (int32_t x = width - 1; x >= 0; --x) {
+      if (line[x] != 0) next = x;
+      if (next - x <= r) row[x] = 255;
+    }
+  }
+  // Columns, counting what each row ends up with.
+  std::fill(row_counts, row_counts + height, 0);
+  for (int32_t x = 0; x < width; ++x) {
+    for (int32_t y = 0; y < height; ++y) line[y] = mask[static_cast<std::ptrdiff_t>(y) * width + x];
+    int64_t last = INT32_MIN;
+    for (int32_t y = 0; y < height; ++y) {
+      if (line[y] != 0) last = y;
+      mask[static_cast<std::ptrdiff_t>(y) * width + x] = y - last <= r ? 255 : 0;
+    }
+    int64_t next = INT32_MAX;
+    for (int32_t y = height - 1; y >= 0; --y) {
+      if (line[y] != 0) next = y;
+      uint8_t& m = mask[static_cast<std::ptrdiff_t>(y) * width + x];
+      if (next - y <= r) m = 255;
+      row_counts[y] += m != 0 ? 1 : 0;
+    }
+  }
+  if (work == nullptr) {
+    return;
+  }
+  std::memcpy(work, mask, static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
+  for (int32_t y = 0; y < height; ++y) {
+    const int32_t y0 = std::max(0, y - 1), y1 = std::min(height - 1, y + 1);
+    for (int32_t x = 0; x < width; ++x) {
+      const int32_t x0 = std::max(0, x - 1), x1 = std::min(width - 1, x + 1);
+      int32_t sum = 0;
+      for (int32_t yy = y0; yy <= y1; ++yy) {
+        const uint8_t* w = work + static_cast<std::ptrdiff_t>(yy) * width;
+        for (int32_t xx = x0; xx <= x1; ++xx) sum += w[xx];
+      }
+      mask[static_cast<std::ptrdiff_t>(y) * width + x] =
+          static_cast<uint8_t>(sum / ((y1 - y0 + 1) * (x1 - x0 + 1)));
+    }
+  }
+}
+
+RenderResult render_frame(EffectState& state, const RenderInput& in, RenderHost& host) {
+  EffectValues& v = state.values;
+  const int32_t width = in.input.width;
+  const int32_t height = in.input.height;
+  if (width <= 0 || height <= 0 || in.output.width != width || in.output.height != height) {
+    return failed("Input and output worlds differ in size");
+  }
+  // Step 2: scale by the downsample ratio.
+  v.bokeh_amount = std::floor(v.bokeh_amount * in.ratio);
+  v.preview_size = static_cast<int32_t>(std::floor(v.preview_size * in.ratio));
+  int32_t max_effect = static_cast<int32_t>(std::ceil(v.bokeh_amount));
+
+  if (host.progress(0, 100)) {
+    return RenderResult{RenderStatus::kCancelled, {}};
+  }
+  HookContext hooks{&host};
+  EngineHooksScope hook_scope(hooks);
+  RenderBuffers buffers(state, host);
+
+  // Step 4: the area to compute.
+  Extent area;
+  if (v.preview_only) {
+    const int32_t half = v.preview_size / 2;
+    if (v.preview_x >= width || v.preview_y >= height || v.preview_x < 1 || v.preview_y < 1) {
+      return failed("Preview Outside of Image");
+    }
+    area.left = std::max(0, v.preview_x - half);
+    area.top = std::max(0, v.preview_y - half);
+    area.right = std::min(v.preview_x + half, width - 1);
+    area.bottom = std::min(v.preview_y + half, height - 1);
+    if (!host.copy_input_to_output()) {
+      return failed("Can not copy the input");
+    }
+  } else {
+    const int32_t half = max_effect / 2;
+    area.left = std::clamp(in.extent_hint.left - half, 0, width);
+    area.top = std::clamp(in.extent_hint.top - half, 0, height);
+    area.right = std::clamp(in.extent_hint.right + half, 0, width);
+    area.bottom = std::clamp(in.extent_hint.bottom + half, 0, height);
+    if (area.right - area.left < width || area.bottom - area.top < height) {
+      for (int32_t y = 0; y < height; ++y) {
+        std::memset(in.output.data + y * in.output.rowbytes, 0, 4 * static_cast<std::size_t>(width));
+      }
+    }
+  }
+  const int32_t aw = area.right - area.left;
+  const int32_t ah = area.bottom - area.top;
+
+  // Steps 5 to 7: distance map and slices.
+  SliceTable table;
+  if (in.distance_layer != nullptr) {
+    const PixelView& layer = *in.distance_layer;
+    if (layer.width != width || layer.height != height) {
+      return failed("Distance layer and target layer have different image sizes");
+    }
+    if (!buffers.heap(buffers.map_, static_cast<std::size_t>(width) * static_cast<std::size_t>(height))) {
+      return out_of_memory("Can not allocate local distance space");
+    }
+    for (int32_t y = 0; y < height; ++y) {
+      const uint8_t* src = layer.pixel(0, y);
+      uint8_t* dst = buffers.map_ + static_cast<std::ptrdiff_t>(y) * width;
+      for (int32_t x = 0; x < width; ++x) dst[x] = src[4 * x + 1];
+    }
+    host.store_distance_map(buffers.map_, width, height);
+    state.map_pitch = width;
+    state.last_render_ratio = in.ratio;
+    state.have_render_ratio = true;
+    if (v.focus_distance < 0.0) {
+      // A point off the layer picks the nearest edge pixel rather than reading past the map.
+      const int32_t fx = std::clamp(static_cast<int32_t>(v.focus_x * in.ratio), 0, width - 1);
+      const int32_t fy = std::clamp(static_cast<int32_t>(v.focus_y * in.ratio), 0, height - 1);
+      v.focus_distance = buffers.map_[static_cast<std::ptrdiff_t>(fy) * width + fx];
+    }
+    uint32_t histogram[256] = {};
+    for (std::size_t i = 0, n = static_cast<std::size_t>(width) * height; i < n; ++i) ++histogram[buffers.map_[i]];
+    if (!make_slices(histogram, v.distance_precision, v.focus_distance, v.bokeh_amount, table)) {
+      return failed("Too many distance steps");
+    }
+    max_effect = table.max_effect;
+  } else {
+    table.count = 1;
+    table.slices[0] = Slice{0, 256, 0.0, std::fabs(v.bokeh_amount) + 1.0};
+    max_effect = static_cast<int32_t>(std::ceil(table.slices[0].diameter));
+  }
+
+  // Step 8: nothing to blur.
+  if (max_effect == 1) {
+    if (!host.copy_input_to_output()) {
+      return failed("Can not copy the input");
+    }
+    return {};
+  }
+  if (aw <= 0 || ah <= 0) {
+    return {};
+  }
+
+  // Step 9: the shape file for the largest blur.
+  if (host.progress(0, 100)) {
+    return RenderResult{RenderStatus::kCancelled, {}};
+  }
+  int32_t requested = static_cast<int32_t>(std::ceil(v.bokeh_amount + 1.0));
+  if (requested % 2 == 0) ++requested;
+  ShapeFileChoice choice;
+  if (v.shape_index >= 1 && v.shape_index <= static_cast<int32_t>(state.shapes.names.size())) {
+    choice = choose_shape_file(join_path(state.shape_root, state.shapes.names[static_cast<std::size_t>(v.shape_index - 1)]),
+                               requested);
+  }
+  if (!choice.found()) {
+    return failed("Shape File for Requested MaxEffect NOT available");
+  }
+  LoadedShape& shape = frame_shape();
+  if (!shape.load(choice.path, nullptr)) {
+    return failed("Iris Shape Not Loarded");
+  }
+  if (shape.width() < requested && shape.height() < requested) {
+    return failed("Shape Image size < MaxEffect");
+  }
+
+  // Step 10: slice buffers.
+  const auto area_pixels = static_cast<std::size_t>(aw) * static_cast<std::size_t>(ah);
+  if (!buffers.host(buffers.slice_, area_pixels * 4)) {
+    return out_of_memory("Can not allocate input buffer");
+  }
+  const auto longest = static_cast<std::size_t>(std::max(aw, ah));
+  if (!buffers.heap(buffers.mask_, area_pixels + longest) ||
+      !buffers.heap(buffers.counts_, static_cast<std::size_t>(ah) * sizeof(int32_t))) {
+    return out_of_memory("Can not allocate mask space");
+  }
+  if (!buffers.host(buffers.accumulator_, area_pixels * 4 * sizeof(float))) {
+    return out_of_memory("Can not allocate output buffer");
+  }
+  uint8_t* line = buffers.mask_ + area_pixels;
+
+  // Step 12: one engine run per slice, nearest (smallest distance) first.
+  const bool preview = v.preview_only;
+  BokehEngine& engine = bokeh_engine();
+  const int32_t n = table.count;
+  for (int32_t k = 0; k < n; ++k) {
+    const Slice& sl = table.slices[k];
+    hooks.scale = 1.0 / n;
+    hooks.offset = 100.0 * k / n;
+    bool any = false;
+    for (int32_t y = 0; y < ah; ++y) {
+      const uint8_t* src = in.input.pixel(area.left, area.top + y);
+      uint8_t* dst = buffers.slice_ + static_cast<std::ptrdiff_t>(y) * aw * 4;
+      uint8_t* member = buffers.mask_ + static_cast<std::ptrdiff_t>(y) * aw;
+      const uint8_t* map = buffers.map_ != nullptr
+                               ? buffers.map_ + static_cast<std::ptrdiff_t>(area.top + y) * width + area.left
+                               : nullptr;
+      for (int32_t x = 0; x < aw; ++x) {
+        const bool inside = map == nullptr || (map[x] >= sl.start && map[x] < sl.end);
+        static constexpr uint8_t kBlank[4] = {0, 0, 0, 0};
+        std::memcpy(dst + 4 * x, inside ? src + 4 * x : kBlank, 4);
+        member[x] = inside ? 255 : 0;
+        any = any || inside;
+      }
+    }
+    if (!any) {
+      continue;  // empty slices cost nothing
+    }
+    const int32_t r = mask_size(sl.diameter, state.options.use_micro) / 2;
+    if (n == 1) {
+      std::memset(buffers.mask_, 255, area_pixels);
+      std::fill(buffers.counts_, buffers.counts_ + ah, aw);
+    } else {
+      if (buffers.smooth_ == nullptr) {
+        // Without it the mask simply stays unsmoothed.
+        buffers.heap(buffers.smooth_, area_pixels);
+      }
+      build_mask(buffers.mask_, aw, ah, r, buffers.counts_, line, buffers.smooth_);
+    }
+    RunParams p;
+    p.use_simd = state.options.use_simd;
+    p.use_micro = state.options.use_micro;
+    p.mask = buffers.mask_;
+    p.mask_pitch = aw;
+    p.row_counts = buffers.counts_;
+    p.diameter = sl.diameter;
+    p.distance = sl.distance;
+    p.hardness = v.hardness;
+    p.brightness = v.brightness;
+    p.quality = preview ? v.preview_quality : v.quality;
+    p.slice = SliceView{buffers.slice_, aw, ah, 4 * static_cast<std::ptrdiff_t>(aw)};
+    p.pattern = PatternView{shape.pixels(), shape.width(), shape.height(), shape.pitch()};
+    p.accumulator = buffers.accumulator_;
+    p.accumulator_pitch = 16 * static_cast<std::ptrdiff_t>(aw);
+    const int32_t code = engine.run(p);
+    if (engine.holds_buffers()) {
+      engine.release_buffers();
+      return failed("Memory leak detected in Velune");
+    }
+    if (code == kEngineCancelled) {
+      return RenderResult{RenderStatus::kCancelled, {}};
+    }
+    if (code >= 2 && code <= 18) {
+      return RenderResult{RenderStatus::kOutOfMemory, engine.report()};
+    }
+    if (code != kEngineOk) {
+      return RenderResult{RenderStatus::kFailed, engine.report()};
+    }
+  }
+
+  // Step 13: light back to pixel values.
+  const double h = v.hardness;
+  const auto full = static_cast<double>(engine.full_weight());
+  const double full_inv = curve_E_inv(full, h);
+  for (int32_t y = 0; y < ah; ++y) {
+    const float* acc = buffers.accumulator_ + static_cast<std::ptrdiff_t>(y) * aw * 4;
+    const uint8_t* src = in.input.pixel(area.left, area.top + y);
+    uint8_t* dst = in.output.pixel(area.left, area.top + y);
+    for (int32_t x = 0; x < aw; ++x, acc += 4, src += 4, dst += 4) {
+      const auto w = static_cast<double>(acc[0]);
+      const uint8_t alpha = src[0];
+      double s = w > 0.0 ? full / w : 1.0;
+      if (!state.options.alpha_bokeh && alpha == 0) s = 1.0;
+      dst[0] = state.options.alpha_bokeh ? output_value(full_inv > 0.0 ? curve_E_inv(w, h) * 255.0 / full_inv : 0.0)
+                                         : alpha;
+      dst[1] = output_value(curve_E_inv(s * static_cast<double>(acc[1]), h));
+      dst[2] = output_value(curve_E_inv(s * static_cast<double>(acc[2]), h));
+      dst[3] = output_value(curve_E_inv(s * static_cast<double>(acc[3]), h));
+    }
+  }
+  return {};
+}
+
+}  // namespace velune
