@@ -16,6 +16,7 @@
 #endif
 
 #include "plughost/aete.h"
+#include "effect_command.h"
 #include "plughost/filter_host.h"
 #include "plughost/image.h"
 #include "plughost/module.h"
@@ -37,6 +38,8 @@ const char kUsage[] =
     "  plughost filter PLUGIN IN.png [-o OUT.png] [options]\n"
     "                          (without -o the image is not written: for filters that leave it alone)\n"
     "  plughost open PLUGIN FILE... -o OUT [options]\n"
+    "  plughost effect PLUGIN IN.png -o OUT.png [options]   (After Effects effects; effect --help)\n"
+    "  plughost about PLUGIN [--answer A] [--snapshot FILE.png] [--withhold-suite NAME]\n"
     "\n"
     "filter options:\n"
     "  --background            the image is a background layer (no transparency)\n"
@@ -143,6 +146,7 @@ int Info(const std::string& path) {
       std::printf("  damaged: %s\n", e.what());
     }
   }
+  if (p.Kind() && *p.Kind() == FourCC("eFKT")) PrintEffectInfo(path, info);
   return entry ? 0 : kExitLoad;
 }
 
@@ -388,6 +392,8 @@ int main(int argc, char** argv) {
     if (cmd == "info" && argc == 3) return Info(argv[2]);
     if (cmd == "filter") return Filter(argc - 2, argv + 2);
     if (cmd == "open") return OpenCommand(argc - 2, argv + 2, argv[0]);
+    if (cmd == "effect") return EffectCommand(argc - 2, argv + 2);
+    if (cmd == "about") return AboutCommand(argc - 2, argv + 2);
     if (cmd == "--help" || cmd == "-h") {
       std::fputs(kUsage, stdout);
       std::fputs(kOpenUsage, stdout);

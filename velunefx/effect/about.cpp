@@ -61,6 +61,11 @@ void PI_CALL draw_picture(ADMItemRef item, ADMDrawerRef drawer) {
   char path[1024];
   std::snprintf(path, sizeof path, "%s%cbokeh%cXqAb40.bin", g_about.folder.c_str(), kSeparator, kSeparator);
   LoadedShape picture;
+  std::FILE* probe = std::fopen(path, "rb");
+  if (probe == nullptr) {
+    return;  // no picture: the item stays empty
+  }
+  std::fclose(probe);
   if (!picture.load(path, nullptr)) {
     return;  // no picture: the item stays empty
   }

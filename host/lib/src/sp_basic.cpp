@@ -68,4 +68,6 @@ void SuiteBroker::Add(const std::string& name, int32_t version, const void* suit
   suites_[{name, version}] = suite;
 }
 
+void SuiteBroker::Remove(const std::string& name, int32_t version) { suites_.erase({name, version}); }
+
 }  // namespace plughost

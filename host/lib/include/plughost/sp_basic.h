@@ -19,6 +19,8 @@ class SuiteBroker {
   SPBasicSuite* Basic() { return &basic_; }
   // Offers a suite (the pointer must outlive the broker's use).
   void Add(const std::string& name, int32_t version, const void* suite);
+  // Withdraws a suite, so a run can show how a plug-in copes without it.
+  void Remove(const std::string& name, int32_t version);
   // Acquires not yet released, so a run can tell when a plug-in forgot one.
   int Outstanding() const { return outstanding_; }
 
