@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <set>
+#include <unistd.h>
 #include <vector>
 
 #include "effect/effect_state.h"
@@ -24,10 +25,12 @@ namespace fs = std::filesystem;
 // Shapes drawn once for the whole file.
 const std::string& library() {
   static const std::string root = [] {
-    const fs::path r = fs::path(::testing::TempDir()) / "velune_render_plugin";
+    // Tests run as parallel processes; each draws its own library.
+    const fs::path r = fs::path(::testing::TempDir()) / ("velune_render_plugin_" + std::to_string(::getpid()));
     fs::remove_all(r);
     std::string why;
     EXPECT_TRUE(irisgen::write_library((r / "pattern").string(), &why)) << why;
+    std::atexit([] { fs::remove_all(library()); });
     return r.string();
   }();
   return root;
@@ -363,7 +366,7 @@ TEST_F(Render, ShapeProblemsAreReportedByTheirMessages) {
   EXPECT_EQ(run(in, out).status, RenderStatus::kOk);
 
   // A folder of its own: a file that is no TIFF, and a file smaller than its name says.
-  const fs::path root = fs::path(::testing::TempDir()) / "velune_bad_shapes";
+  const fs::path root = fs::path(::testing::TempDir()) / ("velune_bad_shapes_" + std::to_string(::getpid()));
   fs::remove_all(root);
   fs::create_directories(root / "pattern" / "Broken");
   fs::create_directories(root / "pattern" / "Small");
@@ -408,7 +411,7 @@ TEST_F(Render, CancelStopsAtOnceOrBetweenRowsWithNothingHeld) {
 }
 
 TEST(ShapeScan, SkipsFilesStopsAt64AndFallsBackToTheFirstShape) {
-  const fs::path root = fs::path(::testing::TempDir()) / "velune_scan";
+  const fs::path root = fs::path(::testing::TempDir()) / ("velune_scan_" + std::to_string(::getpid()));
   fs::remove_all(root);
   EXPECT_EQ(scan_shapes((root / "pattern").string(), kDefaultShapeName).count, 0);  // no folder
   fs::create_directories(root);
@@ -427,7 +430,7 @@ TEST(ShapeScan, SkipsFilesStopsAt64AndFallsBackToTheFirstShape) {
 }
 
 TEST(Options, MarkerFilesCountByTheirPresence) {
-  const fs::path root = fs::path(::testing::TempDir()) / "velune_options";
+  const fs::path root = fs::path(::testing::TempDir()) / ("velune_options_" + std::to_string(::getpid()));
   fs::remove_all(root);
   fs::create_directories(root);
   EffectOptions o = read_option_files(root.string());
