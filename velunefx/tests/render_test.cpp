@@ -30,7 +30,10 @@ const std::string& library() {
     fs::remove_all(r);
     std::string why;
     EXPECT_TRUE(irisgen::write_library((r / "pattern").string(), &why)) << why;
-    std::atexit([] { fs::remove_all(library()); });
+    std::atexit([] {
+      std::error_code ignored;
+      fs::remove_all(fs::path(::testing::TempDir()) / ("velune_render_plugin_" + std::to_string(::getpid())), ignored);
+    });
     return r.string();
   }();
   return root;
