@@ -363,16 +363,17 @@ PF_Err velune_main(PF_Cmd cmd, PF_InData* in, PF_OutData* out, PF_ParamDef* para
   }
 }
 
-// Hosts look the entry up as "main". Declared under another name so the compiler does not
-// treat it as a program's main (mingw would call its constructor runner from it).
-#if defined(_WIN32) && defined(__i386__)
-#define VELUNE_ENTRY_SYMBOL "_main"
+// Hosts look the entry up as "main". It is declared under another name so the compiler does
+// not treat it as a program's main (mingw would run its constructor list from it): Windows
+// builds export it as "main" through res/velunefx.def, ELF builds give it that symbol name.
+#if defined(_WIN32)
+extern "C" PF_Err PI_CALL VeluneFxMain(PF_Cmd cmd, PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[],
+                                       PF_LayerDef* output, void* extra);
 #else
-#define VELUNE_ENTRY_SYMBOL "main"
+PI_EXPORT PF_Err PI_CALL VeluneFxMain(PF_Cmd cmd, PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[],
+                                      PF_LayerDef* output, void* extra) __asm__("main");
 #endif
-PI_EXPORT PF_Err PI_CALL VeluneFxMain(PF_Cmd cmd, PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[],
-                                      PF_LayerDef* output, void* extra) __asm__(VELUNE_ENTRY_SYMBOL);
-PI_EXPORT PF_Err PI_CALL VeluneFxMain(PF_Cmd cmd, PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[],
-                                      PF_LayerDef* output, void* extra) {
+extern "C" PF_Err PI_CALL VeluneFxMain(PF_Cmd cmd, PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[],
+                                       PF_LayerDef* output, void* extra) {
   return velune_main(cmd, in_data, out_data, params, output, extra);
 }

@@ -91,7 +91,7 @@ struct LoadedEffect {
   std::string name;
 };
 
-bool IsWindowsFile(const std::string& path) {
+[[maybe_unused]] bool IsWindowsFile(const std::string& path) {
   char mz[2] = {};
   std::FILE* f = std::fopen(path.c_str(), "rb");
   if (!f) return false;

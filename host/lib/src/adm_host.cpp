@@ -60,7 +60,7 @@ Item* MakeItem(Dialog* d, int32_t id, const char* type, const ASRect* r, void* u
 
 // ---- headless modal run ----
 
-void DrawItems(Dialog& d, std::vector<uint8_t>& canvas) {
+[[maybe_unused]] void DrawItems(Dialog& d, std::vector<uint8_t>& canvas) {
   canvas.assign(static_cast<size_t>(std::max(d.width, 1)) * std::max(d.height, 1) * 4, 0);
   for (size_t i = 0; i < canvas.size(); i += 4) canvas[i] = canvas[i + 1] = canvas[i + 2] = 212, canvas[i + 3] = 255;
   for (const auto& item : d.items) {
@@ -74,7 +74,7 @@ void DrawItems(Dialog& d, std::vector<uint8_t>& canvas) {
   }
 }
 
-int32_t RunHeadless(Dialog& d, ADMDialogInitProc init) {
+[[maybe_unused]] int32_t RunHeadless(Dialog& d, ADMDialogInitProc init) {
   if (init) init(reinterpret_cast<ADMDialogRef>(&d));
   std::vector<uint8_t> canvas;
   DrawItems(d, canvas);

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstdint>
 #include <cstring>
 
 #ifdef _WIN32
@@ -56,7 +57,7 @@ bool SameText(const std::string& a, const std::string& b) {
 
 std::string AbsolutePath(const std::string& path) {
 #ifdef _WIN32
-  char full[MAX_PATH] = {};
+  char full[_MAX_PATH] = {};
   if (_fullpath(full, path.c_str(), sizeof full)) {
     std::string p = full;
     std::replace(p.begin(), p.end(), '/', '\\');
@@ -219,10 +220,11 @@ struct EffectCallbacks {
     if (it == s.handles_.end()) return PF_Err_BAD_CALLBACK_PARAM;
     const auto want = static_cast<uint64_t>(size);
     const int64_t grow = static_cast<int64_t>(want) - static_cast<int64_t>(it->second.size);
-    if (s.liveBytes_ + grow > s.memoryLimit_) return PF_Err_OUT_OF_MEMORY;
-    char* data = static_cast<char*>(std::realloc(it->second.data, want ? want : 1));
+    if (s.liveBytes_ + grow > s.memoryLimit_ || want > SIZE_MAX / 2) return PF_Err_OUT_OF_MEMORY;
+    char* data = static_cast<char*>(std::realloc(it->second.data, want ? static_cast<size_t>(want) : 1));
     if (!data) return PF_Err_OUT_OF_MEMORY;
-    if (want > it->second.size) std::memset(data + it->second.size, 0, want - it->second.size);
+    if (want > it->second.size)
+      std::memset(data + it->second.size, 0, static_cast<size_t>(want - it->second.size));
     it->second.data = data;
     it->second.size = want;
     *reinterpret_cast<char**>(*hp) = data;
@@ -322,8 +324,8 @@ int EffectSession::SuitesOutstanding() const { return broker_->Outstanding(); }
 void** EffectSession::NewHandle(uint64_t size) {
   ++handleCalls_;
   if (failHandleAt_ > 0 && handleCalls_ == failHandleAt_) return nullptr;
-  if (static_cast<int64_t>(size) < 0 || liveBytes_ + static_cast<int64_t>(size) > memoryLimit_) return nullptr;
-  char* data = static_cast<char*>(std::calloc(size ? size : 1, 1));
+  if (size > SIZE_MAX / 2 || liveBytes_ + static_cast<int64_t>(size) > memoryLimit_) return nullptr;
+  char* data = static_cast<char*>(std::calloc(size ? static_cast<size_t>(size) : 1, 1));
   if (!data) return nullptr;
   auto** master = new char*[1];
   master[0] = data;
