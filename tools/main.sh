@@ -51,6 +51,18 @@ if [ -f "$bin/Coralin.8bf.so" ]; then
   done
 fi
 
+if [ -f "$bin/Tessaro.8bi.so" ] && [ -f tests/samples/tessaro/sample.mrw ]; then
+  echo
+  echo "== Tessaro: the bundled MRW sample opened through plughost"
+  "$bin/plughost" info "$bin/Tessaro.8bi.so" | sed -n '1,6p'
+  # Played-back settings ask for no dialog: 48 bits, bilinear, the whole frame.
+  printf 'code enum encd eD48\ninte enum enin ibil\nexsi bool true\n' >"$out/tessaro-step.desc"
+  "$bin/plughost" open "$bin/Tessaro.8bi.so" tests/samples/tessaro/sample.mrw -o "$out/tessaro-sample.tif" \
+    --descriptor "$out/tessaro-step.desc" --record "$out/tessaro-recorded.desc" --progress quiet
+  "$bin/plughost" open "$bin/Tessaro.8bi.so" tests/samples/tessaro/sample.mrw -o "$out/tessaro-sample-preview.png" \
+    --preview --progress quiet
+fi
+
 echo
 echo "Outputs are in $out:"
 ls -1 "$out" | sed 's/^/  /'

@@ -29,6 +29,7 @@
 #include "plughost/properties.h"
 #include "plughost/raster_out.h"
 #include "plughost/results.h"
+#include "plughost/scripting_cli.h"
 #include "plughost/ui_script.h"
 
 namespace plughost {
@@ -49,7 +50,8 @@ const char kOpenUsage[] =
     "  --fail-alloc N          the Nth handle or buffer the plug-in asks for is refused\n"
     "  --count-alloc           tell how many handles and buffers the plug-in asked for\n"
     "  --no-buffer-suite, --no-handle-suite, --no-advance-state   withhold them\n"
-    "  --memory MB, --host-version X.Y.Z, --progress bar|log|quiet   as for filter\n";
+    "  --memory MB, --host-version X.Y.Z, --progress bar|log|quiet   as for filter\n"
+    "  --descriptor FILE, --record FILE, --show-dialog, --no-scripting   as for filter\n";
 
 namespace {
 
@@ -100,6 +102,7 @@ struct OpenJob {
   Progress::Mode progress = Progress::Mode::Auto;
   std::vector<std::string> passOn;  // the options again, for workers
   bool countAllocations = false;
+  ScriptingCommandLine scripting;
 };
 
 // Reads one file into `outPath`. Returns plughost's exit status.
@@ -172,6 +175,11 @@ int OpenOne(const OpenJob& job, const std::string& file, const std::string& outP
                  ResultMessage(out.result).c_str(), out.selector.c_str());
     std::fprintf(stderr, "plughost: no output written\n");
     return ExitStatusFor(out.result);
+  }
+  // The recording first: a step that cannot be recorded leaves no image behind either.
+  if (int status = job.scripting.SaveRecording(out.recorded, name)) {
+    std::fprintf(stderr, "plughost: no output written\n");
+    return status;
   }
   RasterExtras extras{out.icc, out.exif, out.resolution};
   try {
@@ -392,6 +400,13 @@ int OpenCommand(int argc, char** argv, const char* self) {
       if (m != "bar" && m != "log" && m != "quiet") return UsageError("--progress takes bar, log or quiet");
       job.progress = m == "bar" ? Progress::Mode::Bar : m == "log" ? Progress::Mode::Log : Progress::Mode::Quiet;
       passOn(true);
+    } else if (std::string why; job.scripting.Take(argc, argv, i, why) != ScriptingCommandLine::Arg::NotOurs) {
+      if (!why.empty()) return UsageError(why);
+      // Workers play back the same descriptor; a recording is of one file only.
+      if (a != "--record") {
+        job.passOn.push_back(a);
+        if (a == "--descriptor") job.passOn.push_back(argv[i]);
+      }
     } else if (!a.empty() && a[0] == '-') {
       return UsageError("unknown option " + a);
     } else {
@@ -399,6 +414,10 @@ int OpenCommand(int argc, char** argv, const char* self) {
     }
   }
   if (job.files.empty()) return UsageError("open needs at least one FILE");
+  if (job.files.size() > 1 && !job.scripting.recordPath.empty())
+    return UsageError("--record takes the settings of one file; open one file with it");
+  if (int status = job.scripting.LoadPlayback()) return status;
+  job.options.scripting = job.scripting.options;
   if (job.out.empty()) return UsageError("open needs -o OUT");
 
   // Where each file goes: OUT itself for one file (unless it is a folder), else OUT/<name>.<ext>.

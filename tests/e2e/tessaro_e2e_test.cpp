@@ -260,6 +260,32 @@ TEST(TessaroE2e, RotationAndTheDialogsAnswers) {
   EXPECT_FALSE(fs::exists(wd / "c.tif"));
 }
 
+TEST(TessaroE2e, ARecordedDescriptorReplaysToTheSameImage) {
+  Workdir wd;
+  std::ofstream(wd / "step.desc") << "code enum encd eD48\ninte enum enin ibil\nexsi bool true\nexpo doub 0.5\n";
+  Result r = wd.Open({kSample.string()}, (wd / "a.tif").string(),
+                     {"--descriptor", wd.HostPath(wd / "step.desc"), "--record", wd.HostPath(wd / "rec.desc")});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err.find("dialog"), std::string::npos) << "played back: no dialog";
+  const std::string recorded = Slurp(wd / "rec.desc");
+  EXPECT_NE(recorded.find("expo doub 0.5"), std::string::npos) << recorded;
+  EXPECT_NE(recorded.find("code enum encd eD48"), std::string::npos) << recorded;
+  EXPECT_EQ(recorded.find("wbr1"), std::string::npos) << "camera white balance writes no coefficients";
+  r = wd.Open({kSample.string()}, (wd / "b.tif").string(), {"--descriptor", wd.HostPath(wd / "rec.desc")});
+  ASSERT_EQ(r.status, 0) << r.err;
+  const Tiff a = ReadTiff(wd / "a.tif"), b = ReadTiff(wd / "b.tif");
+  EXPECT_EQ(a.bits, 16);
+  EXPECT_EQ(a.width, 62u);
+  EXPECT_EQ(a.pixels, b.pixels);
+  // With --show-dialog the played-back step asks; without the suites the dialog is shown too.
+  r = wd.Open({kSample.string()}, (wd / "c.tif").string(),
+              {"--descriptor", wd.HostPath(wd / "rec.desc"), "--show-dialog"});
+  EXPECT_NE(r.err.find("dialog \"Tessaro\""), std::string::npos) << r.err;
+  r = wd.Open({kSample.string()}, (wd / "d.tif").string(), {"--no-scripting"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.err.find("dialog \"Tessaro\""), std::string::npos) << r.err;
+}
+
 TEST(TessaroE2e, WorkersGiveWhatSingleReadsGive) {
   if (!kWine.empty()) GTEST_SKIP() << "covered natively";
   Workdir wd;

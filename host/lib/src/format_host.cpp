@@ -77,7 +77,11 @@ class OpenFile {
 class FormatSession {
  public:
   FormatSession(const PluginModule& module, const OpenFile& file, const FormatOptions& opt, Progress& progress)
-      : module_(module), opt_(opt), progress_(progress), properties_(opt.hostVersion, DocumentFacts{}, memory_) {
+      : module_(module),
+        opt_(opt),
+        progress_(progress),
+        properties_(opt.hostVersion, DocumentFacts{}, memory_),
+        scripting_(memory_, opt.scripting) {
     memory_.SetLimit(opt.memoryLimit);
     SetUpRecord(file);
     g_format = this;
@@ -88,6 +92,7 @@ class FormatSession {
   HostMemory& memory() { return memory_; }
   SPBasicSuite* basic() { return suites_.Basic(); }
   FormatOutcome& out() { return out_; }
+  ScriptingHost& scripting() { return scripting_; }
 
   // The plug-in asks for memory: the host may be told to refuse one request.
   bool AllocationRefused() { return ++out_.allocations == opt_.failAllocationAt; }
@@ -178,7 +183,7 @@ class FormatSession {
     rec_.browserRotation = opt_.rotation & 3;
     rec_.HostSupports32BitCoordinates = 1;
     rec_.fileType = PIFourCC("MRW ");
-    rec_.descriptorParameters = opt_.descriptorParameters;
+    rec_.descriptorParameters = scripting_.Parameters();
     rec_.displayPixels = [](const PSPixelMap*, const VRect*, int32_t, int32_t, void*) -> OSErr { return 0; };
     rec_.processEvent = [](void*) {};
     if (!opt_.withholdAdvanceState)
@@ -278,6 +283,7 @@ class FormatSession {
   SPPluginsSuite plugins_{};
   SPAccessSuite access_{};
   SuiteBroker suites_;
+  ScriptingHost scripting_;
   int pluginRef_ = 0;
   int32_t advanceCalls_ = 0;
   FormatOutcome out_;
@@ -313,6 +319,11 @@ FormatOutcome RunFormatRead(const PluginModule& module, const std::string& entry
   FormatRecord& rec = session.record();
   FormatOutcome& out = session.out();
   intptr_t data = 0;
+  if (session.scripting().PlaybackFailed()) {
+    out.result = memFullErr;  // no room for the played-back descriptor: nothing runs
+    out.selector = "host";
+    return std::move(out);
+  }
   auto call = [&](int16_t selector, const char* name) {
     int16_t result = 0;
     file.Rewind();
@@ -355,6 +366,7 @@ FormatOutcome RunFormatRead(const PluginModule& module, const std::string& entry
   }();
   progress.Finish();
 
+  if (out.result == 0) out.recorded = session.scripting().TakeRecorded();
   HostMemory& memory = session.memory();
   if (!out.refused && out.result == 0) out.icc = HandleBytes(memory, rec.iCCprofileData, rec.iCCprofileSize);
   Release(memory, rec.iCCprofileData);
@@ -362,7 +374,12 @@ FormatOutcome RunFormatRead(const PluginModule& module, const std::string& entry
   Release(memory, reinterpret_cast<Handle>(data));
   rec.iCCprofileData = rec.imageRsrcData = nullptr;
   out.leftoverBuffers = memory.LiveBuffers();
-  out.leftoverHandles = memory.LiveHandles();
+  // The descriptor in the record is the host's to keep (played back or recorded).
+  size_t kept = 0;
+  if (rec.descriptorParameters && rec.descriptorParameters->descriptor &&
+      memory.IsHandle(rec.descriptorParameters->descriptor))
+    ++kept;
+  out.leftoverHandles = memory.LiveHandles() - std::min(kept, memory.LiveHandles());
   if (out.result != 0) out.image = RgbImage{};
   return std::move(out);
 }

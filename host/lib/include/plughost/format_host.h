@@ -3,12 +3,14 @@
 // plug-in's kind of file?), then read prepare, start, continue and finish over the host's open
 // file, with the buffer, handle, property and Sweet Pea suites, advanceState and progress.
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "hostapi/PIActions.h"
 #include "plughost/module.h"
 #include "plughost/progress.h"
+#include "plughost/scripting.h"
 
 namespace plughost {
 
@@ -25,8 +27,7 @@ struct FormatOptions {
   int32_t failAllocationAt = -1; // the Nth handle or buffer the plug-in asks for is refused
   int64_t memoryLimit = int64_t{1} << 30;
   uint32_t hostVersion = 13u << 16;
-  // Scripting parameters for the record, or none (the caller owns them).
-  PIDescriptorParameters* descriptorParameters = nullptr;
+  ScriptingOptions scripting;  // the descriptor played back, or none; withheld suites
 };
 
 // What the plug-in handed over: interleaved RGB, 8 or 16 bits a sample (native byte order).
@@ -49,6 +50,7 @@ struct FormatOutcome {
   int32_t allocations = 0;     // handles and buffers the plug-in asked for
   size_t leftoverBuffers = 0;  // buffers the plug-in did not free
   size_t leftoverHandles = 0;  // handles other than its globals that it did not dispose of
+  std::optional<Descriptor> recorded;  // what the plug-in handed back for recording
 };
 
 // Runs the read protocol on `file`. Throws std::runtime_error when the plug-in cannot be run
