@@ -32,8 +32,30 @@ BOOL CALLBACK CollectText(HWND child, LPARAM lp) {
   return TRUE;
 }
 
+// The system's file dialog: its file-name field (cmb13 in Explorer-style dialogs, edt1 in
+// older ones) takes --save-as, and OK; without it the user cancels.
+bool AnswerFileDialog(HWND dlg) {
+  HWND name = GetDlgItem(dlg, 1148);
+  if (!name) name = GetDlgItem(dlg, 1152);
+  if (!name || !GetDlgItem(dlg, IDOK) || !GetDlgItem(dlg, 1136)) return false;
+  static HWND answered = nullptr;
+  if (answered == dlg) return true;
+  answered = dlg;
+  char filter[256] = {};
+  GetDlgItemTextA(dlg, 1136, filter, sizeof filter);
+  g_script->ReportSaveDialog(filter, g_script->SaveAs());
+  if (g_script->SaveAs()) {
+    SetWindowTextA(name, g_script->SaveAs()->c_str());
+    PostMessageA(dlg, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dlg, IDOK)));
+  } else {
+    PostMessageA(dlg, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+  }
+  return true;
+}
+
 void CALLBACK Answer(HWND dlg, UINT, UINT_PTR, DWORD) {
   if (!g_script) return;
+  if (AnswerFileDialog(dlg)) return;
   static HWND reported = nullptr;
   if (reported != dlg) {
     reported = dlg;
