@@ -456,3 +456,26 @@ TEST(CoralinDialog, ResizingMovesControlsByTheirAnchors) {
   EXPECT_EQ(rect("1003", 1)[0], rect("1003", 0)[0] + dw / 2);
   EXPECT_EQ(rect("1003", 1)[2], rect("1003", 0)[2] + dw / 2);
 }
+
+TEST(CoralinEndToEnd, AMaskThatIsGoneForcesTheDialogOnARepeat) {
+  Workdir wd;
+  const fs::path in = kSamples / "picture.png";
+  Spit(wd / "step.desc", "crSO enum tySO crSF\n");
+  Spit(wd / "ui", "pick 1093 1\npress 1\n");
+  Result r = wd.Filter(in, {"--alpha", "Sun=" + HostPath(kSamples / "sun-alpha.png"), "--descriptor",
+                            HostPath(wd / "step.desc"), "--show-dialog", "--ui", HostPath(wd / "ui"), "--parameters",
+                            HostPath(wd / "params"), "--save-as", HostPath(wd / "a.jpg")});
+  ASSERT_EQ(r.status, 0) << r.err;
+  // The same repeat with the alpha channel still there shows nothing.
+  r = wd.Filter(in, {"--alpha", "Sun=" + HostPath(kSamples / "sun-alpha.png"), "--parameters",
+                     HostPath(wd / "params"), "--repeat"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_FALSE(Has(r.err, "dialog \"Coralin")) << r.err;
+  // Without it, mask 1 is gone: the dialog comes up, on the first plane.
+  Spit(wd / "ui", "read 1093\npress 1\n");
+  r = wd.Filter(in, {"--parameters", HostPath(wd / "params"), "--repeat", "--ui", HostPath(wd / "ui")});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(Has(r.err, "dialog \"Coralin[tm] 6.0\"")) << r.err;
+  EXPECT_EQ(Line(r.err, "read 1093"), "read 1093: Layer Transparency [entry 0 of 1]");
+  EXPECT_FALSE(Has(r.err, "save dialog")) << "a repeat keeps its path: " << r.err;
+}
