@@ -479,3 +479,46 @@ TEST(CoralinEndToEnd, AMaskThatIsGoneForcesTheDialogOnARepeat) {
   EXPECT_EQ(Line(r.err, "read 1093"), "read 1093: Layer Transparency [entry 0 of 1]");
   EXPECT_FALSE(Has(r.err, "save dialog")) << "a repeat keeps its path: " << r.err;
 }
+
+TEST(CoralinDialog, FindSetsTheTargetAndOkKeepsItOnlyWhenNothingChangedSince) {
+  Workdir wd;
+  // Find 10 KB, OK: the step records the target size.
+  Result r = Session(wd, "set 1083 10\npress 1084\nread 1054\npress 1\n", {"--record", HostPath(wd / "a.desc")});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(Has(r.err, "dialog \"Targeting File Size")) << r.err;
+  EXPECT_TRUE(Has(Slurp(wd / "a.desc"), "crSz long 10")) << Slurp(wd / "a.desc");
+  const std::string found = Line(r.err, "read 1054");
+  const size_t size = Slurp(wd / "dialog.jpg").size();
+  EXPECT_LE(size, 10u * 1024 + 2048) << found;
+  // A change after the search: the target is off again.
+  r = Session(wd, "set 1083 10\npress 1084\npress 1014\npress 1\n", {"--record", HostPath(wd / "b.desc")});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_FALSE(Has(Slurp(wd / "b.desc"), "crSz")) << Slurp(wd / "b.desc");
+  // Played back, the target size is searched before the write, to the same quality.
+  r = wd.Filter(kSamples / "picture.png", {"--descriptor", HostPath(wd / "a.desc"), "--save-as", HostPath(wd / "c.jpg")});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(Slurp(wd / "c.jpg").size(), size);
+}
+
+TEST(CoralinDialog, PresetsAndPreferencesOutliveTheRun) {
+  Workdir wd;
+  Result r = Session(wd, "set 1054 44\npress 1026\nset 1002 Small\npress 1\npick 1010 4\npress 1019\npress 1\n");
+  ASSERT_EQ(r.status, 0) << r.err;
+  r = Session(wd, "list 1023\nread 1010\nread 1019\nread 1054\npick 1023 2\nread 1054\nread 1028\npress 1\n");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(Line(r.err, "list 1023"), "list 1023: Default | Last settings | Small");
+  EXPECT_EQ(Line(r.err, "read 1010"), "read 1010: 56K [entry 4 of 9]");
+  EXPECT_EQ(Line(r.err, "read 1019"), "read 1019: Show [unchecked]");
+  // "Last settings" are those of the last run; the preset its own.
+  EXPECT_EQ(Line(r.err, "read 1054"), "read 1054: 44");
+  EXPECT_EQ(Line(r.err, "read 1054", 1), "read 1054: 44");
+  EXPECT_EQ(Line(r.err, "read 1028"), "read 1028: Delete Preset");
+  // A foreign preset file is ignored (and rewritten).
+  const fs::path presets = fs::path(wd / fs::path(kPlughost).filename().string()).parent_path() / "Cr6preffile.dat";
+  ASSERT_TRUE(fs::exists(presets));
+  Spit(presets, "NotCoralinPrefs and more");
+  r = Session(wd, "list 1023\npress 1\n");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(Line(r.err, "list 1023"), "list 1023: Default | Last settings");
+  EXPECT_EQ(Slurp(presets).substr(0, 14), "Coralin400Pref");
+}
