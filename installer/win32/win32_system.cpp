@@ -17,12 +17,13 @@ HKEY RootKey(RegRoot root) {
   return HKEY_CURRENT_USER;
 }
 
-// The editors that load the x86 plug-in are 32-bit programs: read the registry as they see it,
-// also from the x64 build.
+// The editors that load the x86 plug-in are 32-bit programs: read their software keys as they
+// see them, also from the x64 build. File associations are shared by both views.
 class Key {
  public:
   Key(RegRoot root, const std::string& path) {
-    if (RegOpenKeyExA(RootKey(root), path.c_str(), 0, KEY_READ | KEY_WOW64_32KEY, &key_) != ERROR_SUCCESS)
+    const REGSAM view = root == RegRoot::ClassesRoot ? 0 : KEY_WOW64_32KEY;
+    if (RegOpenKeyExA(RootKey(root), path.c_str(), 0, KEY_READ | view, &key_) != ERROR_SUCCESS)
       key_ = nullptr;
   }
   ~Key() {
