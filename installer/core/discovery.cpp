@@ -218,9 +218,13 @@ std::vector<Folder> DiscoverFolders(System& sys) {
   for (const RegistryWalk& w : kWalks) WalkRegistry(sys, list, w);
 
   SearchSettingsFiles(sys, list, "Photoshop.PlugIn", "photos", ".ini", "plugindirectory", 0);
-  for (int n = 2; n <= 5; ++n)
-    SearchSettingsFiles(sys, list, "Fireworks.Doc." + std::to_string(n), "fireworks " + std::to_string(n) + " preferences",
-                        ".txt", "extraphotoshop", 0);
+  for (char n = '2'; n <= '5'; ++n) {
+    std::string cls = "Fireworks.Doc.", prefix = "fireworks ";
+    cls += n;
+    prefix += n;
+    prefix += " preferences";
+    SearchSettingsFiles(sys, list, cls, prefix, ".txt", "extraphotoshop", 0);
+  }
   static constexpr std::array<const char*, 4> kCorel = {"CorelPhotoPaint.Image.7 ", "CorelPhotoPaint.Image.8 ",
                                                         "CorelPhotoPaint.Image.9 ", "CorelPhotoPaint.Image.10"};
   for (const char* cls : kCorel) SearchSettingsFiles(sys, list, cls, "photop", ".ini", "dirs1", 1);
