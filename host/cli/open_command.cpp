@@ -45,6 +45,7 @@ const char kOpenUsage[] =
     "  --no-icc                the host takes no colour profile\n"
     "  -j N                    read several files with up to N worker processes\n"
     "  --answer A              answer the next dialog (as for filter)\n"
+    "  --ui FILE               a scripted dialog session (as for filter)\n"
     "  --cancel-after ROWS     the user cancels once ROWS rows have been delivered\n"
     "  --advance-error N       the Nth advanceState call fails (out of memory)\n"
     "  --fail-alloc N          the Nth handle or buffer the plug-in asks for is refused\n"
@@ -98,7 +99,7 @@ struct OpenJob {
   std::string format;  // "tiff", "png" or empty
   int workers = 1;
   FormatOptions options;
-  std::vector<std::string> answers;
+  std::vector<UiAction> uiActions;  // --answer and --ui, in the order given
   Progress::Mode progress = Progress::Mode::Auto;
   std::vector<std::string> passOn;  // the options again, for workers
   bool countAllocations = false;
@@ -145,7 +146,7 @@ int OpenOne(const OpenJob& job, const std::string& file, const std::string& outP
   }
   const std::string name = pipl.Name().value_or(job.plugin);
 
-  UiScript script(job.answers);
+  UiScript script(job.uiActions);
   module->AttachHeadless(script.HeadlessHost());
 #ifdef _WIN32
   UiScript::Win32Hook hook(script);
@@ -358,7 +359,18 @@ int OpenCommand(int argc, char** argv, const char* self) {
       passOn(false);
     } else if (a == "--answer") {
       if (!(v = value("an answer"))) return need("an answer");
-      job.answers.emplace_back(v);
+      UiScript one(std::vector<std::string>{v});
+      job.uiActions.push_back(*one.NextAction(nullptr, false));
+      passOn(true);
+    } else if (a == "--ui") {
+      if (!(v = value("a dialog script"))) return need("a dialog script");
+      try {
+        const std::vector<UiAction> more = ReadUiScript(v);
+        job.uiActions.insert(job.uiActions.end(), more.begin(), more.end());
+      } catch (const std::exception& e) {
+        std::fprintf(stderr, "plughost: %s\n", e.what());
+        return kExitUsage;
+      }
       passOn(true);
     } else if (a == "--cancel-after") {
       if (!(v = value("rows")) || !ParseNumber(v, 0, INT32_MAX, n)) return UsageError("--cancel-after takes a row count");

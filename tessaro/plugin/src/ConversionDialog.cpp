@@ -1,21 +1,214 @@
 #include "ConversionDialog.h"
 
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
 #include "platform/ui.h"
+#include "tessaro/ConversionDialogModel.h"
 
 namespace tessaro::plugin {
 namespace {
 
-// OK and Cancel end the dialog with their ids; anything else a script or user does ends it
-// with that id, which the read takes as a failure.
-class ConfirmDialog final : public qm::platform::DialogController {
+using qm::platform::DialogView;
+
+// Control ids of the "CONVERSION" template.
+enum : int {
+  kWbList = 200, kWbName = 201, kWbAdd = 202, kWbRename = 203, kWbDelete = 204,
+  kCoefRed = 210, kCoefGreen1 = 211, kCoefGreen2 = 212, kCoefBlue = 213,
+  kToneList = 400, kMethodList = 401, kSpaceList = 402, kDepthList = 403,
+  kExtraSize = 410, kClipValues = 411, kHighlightsFix = 412, kConvertToMonitor = 413,
+  kPresetList = 500, kPresetName = 501, kPresetApply = 502, kPresetSave = 503, kPresetDelete = 504,
+  kDefaults = 505, kInfo = 600,
+};
+
+// Each numeric control: its edit field at the base id, then the steps: +1 small down,
+// +2 small up, +3 large down, +4 large up, +5 typed-step down, +6 typed-step up.
+struct NumericControl {
+  int base;
+  DialogValue value;
+};
+constexpr NumericControl kNumeric[] = {
+    {300, DialogValue::kExposure},       {310, DialogValue::kSaturation}, {320, DialogValue::kDivuContrast},
+    {330, DialogValue::kPreciseContrast}, {340, DialogValue::kGamma},      {350, DialogValue::kShadows},
+    {360, DialogValue::kHighlights},     {370, DialogValue::kTemperature}, {380, DialogValue::kCCIndex},
+};
+
+std::string Number(double v) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%g", v);
+  return buf;
+}
+
+// A typed number: the whole text, else nothing.
+bool ParseNumber(const std::string& text, double& out) {
+  const char* s = text.c_str();
+  char* end = nullptr;
+  out = std::strtod(s, &end);
+  if (end == s) return false;
+  while (*end == ' ') ++end;
+  return *end == '\0';
+}
+
+class ConversionDialog final : public qm::platform::DialogController {
 public:
-  void OnClose(qm::platform::DialogView& v) override { v.End(kDialogStop); }
+  ConversionDialog(DialogContext& context)
+      : context_(context),
+        model_(context.settings, context.settingsFile, CameraWb::FromFile(context.file), context.host16Bit) {}
+
+  void OnInit(DialogView& v) override {
+    FillList(v, kToneList, {ToneModeName(kTonePrecise), ToneModeName(kToneDivu3), ToneModeName(kToneDivu5)});
+    std::vector<std::string> methods;
+    for (int m = 0; m < kMethodCount; ++m) {
+      std::string name = qm::platform::LoadResourceString(2001 + m);
+      methods.push_back(name.empty() ? MethodName(m) : name);
+    }
+    FillList(v, kMethodList, methods);
+    std::vector<std::string> spaces;
+    for (int c = 0; c < kColorSpaceCount; ++c) {
+      std::string name = qm::platform::LoadResourceString(3001 + c);
+      spaces.push_back(name.empty() ? ColorSpaceName(c) : name);
+    }
+    FillList(v, kSpaceList, spaces);
+    FillList(v, kDepthList, {DepthName(0), DepthName(kDepth48)});
+    Refresh(v, 0);
+  }
+
+  void OnCommand(DialogView& v, int id, int notify) override {
+    if (refreshing_) return;
+    if (Handle(v, id, notify)) Refresh(v, notify == qm::platform::kNotifyEditChange ? id : 0);
+  }
+
+  void OnClose(DialogView& v) override { v.End(qm::platform::kIdCancel); }
+
+private:
+  static void FillList(DialogView& v, int id, const std::vector<std::string>& entries) {
+    v.ClearList(id);
+    for (const auto& e : entries) v.AddListEntry(id, e);
+  }
+
+  // Applies what the user did; true when the dialog must show the new state.
+  bool Handle(DialogView& v, int id, int notify) {
+    using qm::platform::kNotifyClicked;
+    using qm::platform::kNotifyEditChange;
+    using qm::platform::kNotifySelChange;
+    for (const NumericControl& c : kNumeric) {
+      if (id == c.base && notify == kNotifyEditChange) {
+        double typed = 0;
+        return ParseNumber(v.ItemText(id), typed) && model_.SetValue(c.value, typed);
+      }
+      if (id > c.base && id <= c.base + 6 && notify == kNotifyClicked) {
+        const int k = id - c.base;
+        const StepKind kind = k <= 2 ? StepKind::kSmall : k <= 4 ? StepKind::kLarge : StepKind::kEdit;
+        model_.Step(c.value, kind, k % 2 == 0 ? +1 : -1);
+        return true;
+      }
+    }
+    if (id >= kCoefRed && id <= kCoefBlue && notify == kNotifyEditChange) {
+      double c[4];
+      for (int i = 0; i < 4; ++i)
+        if (!ParseNumber(v.ItemText(kCoefRed + i), c[i])) return false;
+      model_.SetCoefficients(c[0], c[1], c[2], c[3]);
+      return true;
+    }
+    if (notify == kNotifySelChange) {
+      const int pick = v.SelectedListEntry(id);
+      switch (id) {
+        case kWbList: model_.PickWb(pick); return true;
+        case kToneList: model_.SetToneMode(pick); return true;
+        case kMethodList: model_.SetMethod(pick); return true;
+        case kSpaceList: model_.SetColorSpace(pick); return true;
+        case kDepthList: model_.SetDepth48(pick == 1); return true;
+        case kPresetList: return true;
+        default: return false;
+      }
+    }
+    if (notify == kNotifyEditChange) return false;  // names are read when a button asks
+    switch (id) {
+      case qm::platform::kIdOk:
+        model_.Accept(context_.settings, context_.settingsFile);
+        v.End(qm::platform::kIdOk);
+        return false;
+      case qm::platform::kIdCancel: v.End(qm::platform::kIdCancel); return false;
+      case kExtraSize: model_.SetExtraSize(v.IsChecked(id)); return true;
+      case kClipValues: model_.SetClipValues(v.IsChecked(id)); return true;
+      case kHighlightsFix: model_.SetHighlightsFix(v.IsChecked(id)); return true;
+      case kConvertToMonitor: model_.SetConvertToMonitor(v.IsChecked(id)); return true;
+      case kWbAdd: model_.AddWbPreset(v.ItemText(kWbName)); return true;
+      case kWbRename: model_.RenameWbPreset(v.SelectedListEntry(kWbList), v.ItemText(kWbName)); return true;
+      case kWbDelete: model_.DeleteWbPreset(v.SelectedListEntry(kWbList)); return true;
+      case kPresetApply: model_.ApplyPreset(v.SelectedListEntry(kPresetList)); return true;
+      case kPresetSave: model_.SavePresetAs(v.ItemText(kPresetName)); return true;
+      case kPresetDelete: model_.DeletePreset(v.SelectedListEntry(kPresetList)); return true;
+      case kDefaults: model_.ResetToDefaults(); return true;
+      default:
+        // A control this dialog does not have: the dialog fails with its id, as read start
+        // expects of a dialog that could not do what it was asked.
+        v.End(id);
+        return false;
+    }
+  }
+
+  // Shows the working state; the field being typed into keeps the user's text.
+  void Refresh(DialogView& v, int editing) {
+    refreshing_ = true;
+    const ConversionSettings& s = model_.Working();
+    const int presetPick = v.SelectedListEntry(kPresetList);
+    FillList(v, kWbList, model_.WbListNames());
+    v.SelectListEntry(kWbList, model_.SelectedWb());
+    const bool userWb = model_.IsUserWbPreset(model_.SelectedWb());
+    v.EnableItem(kWbRename, userWb);
+    v.EnableItem(kWbDelete, userWb);
+    const auto coef = s.GetWB().Coefficients(camera_);
+    for (int i = 0; i < 4; ++i)
+      if (kCoefRed + i != editing) v.SetItemText(kCoefRed + i, Number(coef[static_cast<size_t>(i)]));
+    for (const NumericControl& c : kNumeric) {
+      if (c.base != editing) v.SetItemText(c.base, Number(model_.Value(c.value)));
+      bool on = true;
+      if (c.value == DialogValue::kDivuContrast) on = s.Contrast != kTonePrecise;
+      if (c.value == DialogValue::kPreciseContrast || c.value == DialogValue::kGamma ||
+          c.value == DialogValue::kShadows || c.value == DialogValue::kHighlights)
+        on = s.Contrast == kTonePrecise;
+      for (int k = 0; k <= 6; ++k) v.EnableItem(c.base + k, on);
+    }
+    v.SelectListEntry(kToneList, s.Contrast);
+    v.SelectListEntry(kMethodList, s.Interpolation);
+    v.SelectListEntry(kSpaceList, s.ColorSpace);
+    v.SelectListEntry(kDepthList, s.Is48Bit() ? 1 : 0);
+    v.EnableItem(kDepthList, model_.Host16Bit());
+    v.SetChecked(kExtraSize, s.ExtraSize);
+    v.SetChecked(kClipValues, s.ClipValues);
+    v.SetChecked(kHighlightsFix, s.HighlightsFix);
+    v.SetChecked(kConvertToMonitor, s.ConvertToMonitor);
+    const auto presets = model_.PresetNames();
+    FillList(v, kPresetList, presets);
+    v.SelectListEntry(kPresetList, presetPick < static_cast<int>(presets.size()) ? presetPick : -1);
+    const bool anyPreset = !presets.empty();
+    v.EnableItem(kPresetApply, anyPreset);
+    v.EnableItem(kPresetDelete, anyPreset);
+    v.SetItemText(kInfo, InfoText());
+    refreshing_ = false;
+  }
+
+  std::string InfoText() const {
+    const RawFile& f = context_.file;
+    std::string t = f.Model();
+    if (!f.Software().empty()) t += ", " + f.Software();
+    const CameraWb cam = CameraWb::FromFile(f);
+    if (!cam.shotSettingName.empty()) t += "\nShot white balance: " + cam.shotSettingName;
+    return t;
+  }
+
+  DialogContext& context_;
+  ConversionDialogModel model_;
+  CameraWb camera_ = CameraWb::FromFile(context_.file);
+  bool refreshing_ = false;
 };
 
 }  // namespace
 
-int RunConversionDialog(DialogContext&) {
-  ConfirmDialog d;
+int RunConversionDialog(DialogContext& context) {
+  ConversionDialog d(context);
   const intptr_t r = qm::platform::RunModalDialog("CONVERSION", nullptr, d);
   if (r == qm::platform::kIdOk) return 0;
   if (r == qm::platform::kIdCancel) return kDialogStop;
