@@ -123,7 +123,8 @@ private:
         default: return false;
       }
     }
-    if (notify == kNotifyEditChange) return false;  // names are read when a button asks
+    // Focus and other notifications change nothing; names are read when a button asks.
+    if (notify != kNotifyClicked) return false;
     switch (id) {
       case qm::platform::kIdOk:
         model_.Accept(context_.settings, context_.settingsFile);
