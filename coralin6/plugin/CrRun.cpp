@@ -31,7 +31,7 @@ class HostProgress final : public Cr4Progress {
 // The preset-name prompt (template 116).
 class PresetNamePrompt final : public qm::platform::DialogController {
  public:
-  static constexpr int kPrompt = 1001, kName = 1002;
+  static constexpr int kName = 1002;
   std::string name;
   void OnInit(DialogView& v) override {
     v.LimitText(kName, 254);
