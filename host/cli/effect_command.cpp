@@ -486,7 +486,7 @@ void PrintEffectInfo(const std::string& path, const PluginFileInfo& info) {
     const auto v = u32(p.Find(key));
     return v ? std::to_string(*v & 0xFFFF) + "." + std::to_string(*v >> 16) : "(none)";
   };
-  std::printf("effect spec version: %s\n", pair16(FourCC("eSVR")).c_str());
+  std::printf("effect API version: %s\n", pair16(FourCC("eSVR")).c_str());
   std::printf("PiPL version: %s\n", pair16(FourCC("ePVR")).c_str());
   if (const auto v = u32(p.Find(FourCC("eVER")))) {
     static const char* const kStages[] = {"develop", "alpha", "beta", "release"};

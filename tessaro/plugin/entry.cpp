@@ -53,11 +53,11 @@ public:
     if (basic->AcquireSuite(kSPPluginsSuite, kSPPluginsSuiteVersion4, &suite) != 0 || !suite) return std::string();
     const auto* plugins = static_cast<const SPPluginsSuite*>(suite);
     std::string path;
-    SPPlatformFileSpecification spec{};
+    SPPlatformFileSpecification file{};
     if (plugins->GetPluginFileSpecification &&
-        plugins->GetPluginFileSpecification(static_cast<SPPluginRef>(rec_.plugInRef), &spec) == 0) {
-      spec.path[sizeof spec.path - 1] = 0;
-      path = spec.path;
+        plugins->GetPluginFileSpecification(static_cast<SPPluginRef>(rec_.plugInRef), &file) == 0) {
+      file.path[sizeof file.path - 1] = 0;
+      path = file.path;
     }
     basic->ReleaseSuite(kSPPluginsSuite, kSPPluginsSuiteVersion4);
     return path;

@@ -248,12 +248,12 @@ class FormatSession {
     rec_.propertyProcs = &propertyProcs_;
 
     // The plug-in's own file, and its module for loading its resources.
-    plugins_.GetPluginFileSpecification = [](SPPluginRef, SPPlatformFileSpecification* spec) -> SPErr {
-      if (!spec || !g_format) return kSPBadParameterError;
+    plugins_.GetPluginFileSpecification = [](SPPluginRef, SPPlatformFileSpecification* where) -> SPErr {
+      if (!where || !g_format) return kSPBadParameterError;
       const std::string& p = g_format->PluginPath();
-      if (p.size() >= sizeof spec->path) return kSPBadParameterError;
-      std::memset(spec->path, 0, sizeof spec->path);
-      std::memcpy(spec->path, p.data(), p.size());
+      if (p.size() >= sizeof where->path) return kSPBadParameterError;
+      std::memset(where->path, 0, sizeof where->path);
+      std::memcpy(where->path, p.data(), p.size());
       return 0;
     };
     access_.GetPluginResourceAccess = [](SPPluginRef, SPPlatformAccessRef* ref) -> SPErr {
