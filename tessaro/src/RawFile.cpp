@@ -547,7 +547,37 @@ bool RawFile::TurnPlane(Turn turn) {
     std::swap(sensorWidth_, sensorHeight_);
     std::swap(imageWidth_, imageHeight_);
   }
+  DiscardPreviews();
   return true;
+}
+
+void RawFile::DiscardPreviews() {
+  for (PreviewImage& p : previews_) p.valid = false;
+}
+
+const PreviewImage* RawFile::Preview(int scale, std::string* log) {
+  if (!plane_) return nullptr;
+  // Slot and the scale each is made from (0: the plane itself).
+  int slot, from, third = 0;
+  switch (scale) {
+    case 2: slot = 0; from = 0; break;
+    case 4: slot = 1; from = 2; break;
+    case 8: slot = 2; from = 4; break;
+    case 16: slot = 3; from = 8; break;
+    case 6: slot = 4; from = 2; third = 1; break;
+    case 12: slot = 5; from = 6; break;
+    default: return nullptr;
+  }
+  PreviewImage& out = previews_[static_cast<std::size_t>(slot)];
+  if (out.valid) return &out;
+  PreviewSource src{plane_.get(), planeWidth_, planeHeight_, 1, bayerOrder_};
+  if (from != 0) {
+    const PreviewImage* before = Preview(from, log);
+    if (!before) return nullptr;
+    src = PreviewSource::Of(*before);
+  }
+  const bool made = third ? ThirdPreview(src, out, log) : HalvePreview(src, out, log);
+  return made ? &out : nullptr;
 }
 
 }  // namespace tessaro

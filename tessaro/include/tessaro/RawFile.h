@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "tessaro/ByteSource.h"
+#include "tessaro/Preview.h"
 #include "tessaro/RawPlane.h"
 
 namespace tessaro {
@@ -113,6 +114,14 @@ public:
   // without a plane or without memory for the turn.
   bool TurnPlane(Turn turn);
 
+  // A reduced preview of the loaded plane: scale 2, 4, 8, 16 (each halving the one before), 6
+  // (a third of the half) or 12 (half of the sixth). Made on first request, kept until the
+  // file is destroyed, the plane turned or DiscardPreviews called. Null without a plane, for
+  // another scale or without memory; the log lines of the reductions made go to *log.
+  const PreviewImage* Preview(int scale, std::string* log = nullptr);
+  // For a caller that changes the plane in place (the channel tables).
+  void DiscardPreviews();
+
   // Where the raw samples begin: just after the block area.
   std::uint64_t RawDataOffset() const { return rawDataOffset_; }
 
@@ -164,6 +173,8 @@ private:
 
   std::unique_ptr<std::uint16_t[]> plane_;
   std::uint32_t planeWidth_ = 0, planeHeight_ = 0;
+  // Scales 2, 4, 8, 16, 6, 12.
+  std::array<PreviewImage, 6> previews_;
 };
 
 }  // namespace tessaro
