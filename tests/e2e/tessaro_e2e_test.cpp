@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -30,6 +31,7 @@ const std::string kPlughost = Env("QM_PLUGHOST", QM_NATIVE_PLUGHOST);
 const std::string kTessaro = Env("QM_TESSARO", QM_NATIVE_TESSARO);
 const std::string kNativePlughost = QM_NATIVE_PLUGHOST;
 const std::string kNativeTessaro = QM_NATIVE_TESSARO;
+const std::string kMrwdump = QM_NATIVE_MRWDUMP;
 const fs::path kSample = QM_SAMPLE_MRW;
 
 std::string Quote(const std::string& s) { return "'" + s + "'"; }
@@ -188,6 +190,85 @@ TEST(TessaroE2e, SixteenBitsFromTheDefaultPresetAndEightForAHostWithout) {
   EXPECT_EQ(ReadTiff(wd / "flat.tif").bits, 8);
 }
 
+// The description an ICC profile carries in its 'desc' tag; empty when there is none.
+std::string IccDescription(const std::vector<uint8_t>& icc) {
+  const auto be32 = [&](size_t at) {
+    return at + 4 > icc.size() ? 0u
+                               : (uint32_t{icc[at]} << 24) | (uint32_t{icc[at + 1]} << 16) | (uint32_t{icc[at + 2]} << 8) | icc[at + 3];
+  };
+  const uint32_t n = be32(128);
+  for (uint32_t i = 0; i < n && 132 + 12 * (i + 1) <= icc.size(); ++i) {
+    const size_t entry = 132 + 12 * size_t{i};
+    if (std::string(icc.begin() + static_cast<long>(entry), icc.begin() + static_cast<long>(entry) + 4) != "desc")
+      continue;
+    const size_t at = be32(entry + 4), count = be32(at + 8);
+    if (count == 0 || at + 12 + count > icc.size()) return "";
+    return std::string(icc.begin() + static_cast<long>(at) + 12, icc.begin() + static_cast<long>(at + 12 + count - 1));
+  }
+  return "";
+}
+
+TEST(TessaroE2e, TheEmbeddedProfileDescribesTheChosenColourSpace) {
+  Workdir wd;
+  wd.WriteIni("[GeneralSettings]\nDisplayUI = 0\n");
+  // The sample is a DiMAGE A1: its own colour group.
+  ASSERT_EQ(wd.Open({kSample.string()}, (wd / "cam.tif").string()).status, 0);
+  EXPECT_EQ(IccDescription(ReadTiff(wd / "cam.tif").icc), "Dimage A1Mod (RAW g2200)");
+  const struct {
+    const char* descriptor;
+    const char* description;
+  } cases[] = {{"cosp enum encs eS7D\n", "Dynax 7D (RAW g2200)"},
+               {"cosp enum encs eS57\n", "Minolta DiMAGE 7"},
+               {"cosp enum encs eSA2\ncomo bool true\n", "Standard Monitor (KONICA MINOLTA CAMERA 2003)"},
+               {"cosp enum encs eSNo\ncomo bool true\n", "Dimage A1Mod (RAW g2200)"}};
+  for (const auto& c : cases) {
+    std::ofstream(wd / "cs.desc") << c.descriptor;
+    const Result r = wd.Open({kSample.string()}, (wd / "cs.tif").string(), {"--descriptor", wd.HostPath(wd / "cs.desc")});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(IccDescription(ReadTiff(wd / "cs.tif").icc), c.description) << c.descriptor;
+  }
+  // A host that takes no profile gets none.
+  ASSERT_EQ(wd.Open({kSample.string()}, (wd / "none.tif").string(), {"--no-icc"}).status, 0);
+  EXPECT_TRUE(ReadTiff(wd / "none.tif").icc.empty());
+}
+
+// Reads a binary PPM's samples (8-bit, or 16-bit big-endian) into 16-bit values.
+std::vector<uint16_t> PpmSamples(const fs::path& p, uint32_t& w, uint32_t& h, unsigned& maxval) {
+  std::ifstream in(p, std::ios::binary);
+  std::string magic;
+  in >> magic >> w >> h >> maxval;
+  in.get();
+  std::vector<uint16_t> v(size_t{w} * h * 3);
+  for (auto& x : v) x = static_cast<uint16_t>(maxval > 255 ? (in.get() << 8) | in.get() : in.get());
+  return v;
+}
+
+TEST(TessaroE2e, ThePlugInGivesWhatMrwdumpConvertGives) {
+  if (!kWine.empty()) GTEST_SKIP() << "mrwdump is native";
+  Workdir wd;
+  wd.WriteIni("[GeneralSettings]\nDisplayUI = 0\n");
+  for (const bool deep : {false, true}) {
+    std::ofstream(wd / "d.desc") << (deep ? "code enum encd eD48\ninte enum enin ivng\n" : "satu long 30\n");
+    ASSERT_EQ(wd.Open({kSample.string()}, (wd / "p.tif").string(), {"--descriptor", (wd / "d.desc").string()}).status, 0);
+    const std::string sets = deep ? " --set ColorDepth=1 --set Interpolation=14" : " --set Saturation=30";
+    const Result m = wd.Run(Quote(kMrwdump) + " convert " + Quote(kSample.string()) + " -o " + Quote((wd / "m.ppm").string()) + sets);
+    ASSERT_EQ(m.status, 0) << m.err;
+    const Tiff t = ReadTiff(wd / "p.tif");
+    uint32_t w = 0, h = 0;
+    unsigned maxval = 0;
+    const std::vector<uint16_t> ref = PpmSamples(wd / "m.ppm", w, h, maxval);
+    ASSERT_EQ(t.width, w);
+    ASSERT_EQ(t.height, h);
+    ASSERT_EQ(t.bits, deep ? 16 : 8);
+    std::vector<uint16_t> got(ref.size());
+    for (size_t i = 0; i < got.size(); ++i) {
+      if (deep) std::memcpy(&got[i], t.pixels.data() + 2 * i, 2);
+      else got[i] = t.pixels[i];
+    }
+    EXPECT_EQ(got, ref) << (deep ? "48 bits" : "24 bits");
+  }
+}
+
 TEST(TessaroE2e, PreviewGivesTheThumbnailOrTheEighth) {
   Workdir wd;
   Result r = wd.Open({kSample.string()}, (wd / "thumb.tif").string(), {"--preview"});
@@ -199,6 +280,16 @@ TEST(TessaroE2e, PreviewGivesTheThumbnailOrTheEighth) {
   const Tiff e = ReadTiff(wd / "eighth.tif");
   EXPECT_EQ(e.width, 64u / 8);
   EXPECT_EQ(e.height, 48u / 8);
+  if (kWine.empty()) {
+    // The same reduction mrwdump preview makes at its default scale.
+    const Result m = wd.Run(Quote(kMrwdump) + " preview " + Quote(kSample.string()) + " -o " + Quote((wd / "e.ppm").string()));
+    ASSERT_EQ(m.status, 0) << m.err;
+    uint32_t w = 0, h = 0;
+    unsigned maxval = 0;
+    const std::vector<uint16_t> ref = PpmSamples(wd / "e.ppm", w, h, maxval);
+    ASSERT_EQ(e.pixels.size(), ref.size());
+    EXPECT_TRUE(std::equal(ref.begin(), ref.end(), e.pixels.begin()));
+  }
 }
 
 TEST(TessaroE2e, BadFilesFailCleanlyWithTheirOwnStatus) {

@@ -93,6 +93,7 @@ void ReadSession::DestroyFile() {
 void ReadSession::FreeBuffers(ReadHost& host) {
   for (int s = 0; s < kBufferSlots; ++s) host.Free(static_cast<BufferSlot>(s));
   luts_ = nullptr;
+  linear_ = nullptr;
 }
 
 std::int16_t ReadSession::CleanUp(ReadHost& host, std::int16_t result) {
@@ -106,6 +107,9 @@ bool ReadSession::AllocateInBuffers(ReadHost& host) {
   void* block = host.Allocate(kLutBuffer, sizeof(ChannelLuts));
   if (!block) return false;
   luts_ = new (block) ChannelLuts();
+  void* linear = host.Allocate(kToneBuffer, sizeof(LinearisingTable));
+  if (!linear) return false;
+  linear_ = new (linear) LinearisingTable();
   return true;
 }
 
@@ -184,7 +188,7 @@ std::int16_t ReadSession::ReadStart(ReadHost& host) {
   // 11. Profile, mode, depth and size.
   depth_ = s.Is48Bit() && host16Bit_ ? 16 : 8;
   if (canUseIcc_ && ini.general.attachICCProfile) {
-    const std::vector<std::uint8_t> profile = ProfileFor(s);
+    const std::vector<std::uint8_t> profile = ProfileFor(s, *file_);
     if (!profile.empty())
       if (std::int16_t err = host.HandOverIccProfile(profile)) return CleanUp(host, err);
   }
@@ -245,8 +249,10 @@ std::int16_t ReadSession::ContinuePreview(ReadHost& host) {
     result = kCannotRead;
   } else {
     BrowserPreview preview;
-    const ConversionSettings defaults;
-    if (!MakeBrowserPreview(*file_, defaults, *luts_, preview)) {
+    std::string log;
+    const bool made = MakeBrowserPreview(*file_, *luts_, preview, &log);
+    if (Log().On()) Log().Append(log);
+    if (!made) {
       result = kOutOfMemory;
     } else {
       RowsOut rows{0, preview.height, preview.width, 8, preview.rgb.data(), preview.width * 3};
@@ -270,7 +276,7 @@ std::int16_t ReadSession::ReadContinue(ReadHost& host) {
   const std::int32_t rowBytes = (depth_ * 3 * width + 7) / 8;
   auto* out = static_cast<std::uint8_t*>(host.Allocate(kOutBuffer, static_cast<std::size_t>(rowBytes)));
   auto* rgb = static_cast<std::uint16_t*>(host.Allocate(kRowBuffer, static_cast<std::size_t>(width) * 3 * 2));
-  if (!out || !rgb || !luts_) {
+  if (!out || !rgb || !luts_ || !linear_) {
     FreeBuffers(host);
     return kOutOfMemory;
   }
@@ -278,6 +284,7 @@ std::int16_t ReadSession::ReadContinue(ReadHost& host) {
   // Tables over the whole plane in place, then one row at a time.
   BuildChannelLuts(s, CameraWb::FromFile(*file_), false, *luts_);
   ApplyChannelLuts(file_->Plane(), file_->PlaneWidth(), file_->PlaneHeight(), file_->GetBayerOrder(), *luts_);
+  file_->DiscardPreviews();  // the dialog's were made from the plane before its tables
   Demosaicer demosaic;
   std::string why;
   if (!demosaic.Start(file_->Plane(), file_->PlaneWidth(), file_->PlaneHeight(), file_->GetBayerOrder(),
@@ -287,9 +294,11 @@ std::int16_t ReadSession::ReadContinue(ReadHost& host) {
     return kCannotRead;
   }
   OutputStage output;
-  if (!output.Start(s, *file_, depth_)) {
+  if (!output.Start(s, *file_, depth_, linear_, &why)) {
+    Trace("%s", why.c_str());
+    if (Log().On()) Log().Append(why);
     FreeBuffers(host);
-    return kOutOfMemory;
+    return kCannotRead;
   }
   std::int16_t result = kNoErr;
   for (std::int32_t i = 0; i < window_.height && result == kNoErr; ++i) {

@@ -8,6 +8,7 @@
 #include "ReadHost.h"
 #include "Trace.h"
 #include "tessaro/ChannelLut.h"
+#include "tessaro/Colour.h"
 #include "tessaro/ConversionSettings.h"
 #include "tessaro/Interpolation.h"
 #include "tessaro/RawFile.h"
@@ -45,6 +46,7 @@ private:
   std::unique_ptr<RawFile> file_;
   ReadWindow window_;
   ChannelLuts* luts_ = nullptr;
+  LinearisingTable* linear_ = nullptr;
   bool preview_ = false;
   bool canUseIcc_ = false;
   bool host16Bit_ = false;
