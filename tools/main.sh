@@ -32,6 +32,19 @@ if [ -d "$bin/pattern" ]; then
   ls "$bin/pattern"
 fi
 
+scene=$root/build/native/samples/velunefx
+if [ -f "$bin/VeluneFx.aex.so" ] && [ -f "$scene/night.png" ]; then
+  echo
+  echo "== VeluneFx: a night scene, the focus picked on the subject"
+  pick=$(cat "$scene/night-pick.txt")
+  "$bin/plughost" effect "$bin/VeluneFx.aex.so" "$scene/night.png" -o "$out/velunefx-night.png" \
+    --layer "Distance Layer=$scene/night-depth.png" --param "Bokeh Amount=40" --param "Quality=High" \
+    --pick "$pick" --progress quiet
+  cp "$scene/night.png" "$out/velunefx-night-input.png"
+  echo "velunefx-night.png: lights near and far turned into iris discs, the subject at $pick sharp"
+  echo "(input: velunefx-night-input.png, distance map: $scene/night-depth.png)"
+fi
+
 if [ -f "$bin/Coralin.8bf.so" ]; then
   echo
   echo "== Coralin: the layer (transparent margin, an alpha channel) exported as JPEG"
