@@ -360,6 +360,31 @@ RenderResult render_frame(EffectState& state, const RenderInput& in, RenderHost&
   }
   uint8_t* line = buffers.mask_ + area_pixels;
 
+  // Where each distance value lies in the area, so a slice's work can keep to the part of
+  // the frame its pixels and their blur reach.
+  struct Box {
+    int32_t x0 = INT32_MAX, y0 = INT32_MAX, x1 = -1, y1 = -1;  // inclusive
+    bool empty() const { return x1 < 0; }
+    void add(const Box& b) {
+      x0 = std::min(x0, b.x0), y0 = std::min(y0, b.y0), x1 = std::max(x1, b.x1), y1 = std::max(y1, b.y1);
+    }
+  };
+  Box value_box[256];
+  if (buffers.map_ != nullptr) {
+    for (int32_t y = 0; y < ah; ++y) {
+      const uint8_t* map = buffers.map_ + static_cast<std::ptrdiff_t>(area.top + y) * width + area.left;
+      for (int32_t x = 0; x < aw; ++x) {
+        Box& b = value_box[map[x]];
+        if (b.x1 < 0) b.y0 = y, b.x0 = x;
+        b.y1 = y;
+        b.x0 = std::min(b.x0, x);
+        b.x1 = std::max(b.x1, x);
+      }
+    }
+  } else {
+    value_box[0] = Box{0, 0, aw - 1, ah - 1};
+  }
+
   // Step 12: one engine run per slice, nearest (smallest distance) first.
   const bool preview = v.preview_only;
   BokehEngine& engine = bokeh_engine();
@@ -368,50 +393,65 @@ RenderResult render_frame(EffectState& state, const RenderInput& in, RenderHost&
     const Slice& sl = table.slices[k];
     hooks.scale = 1.0 / n;
     hooks.offset = 100.0 * k / n;
-    bool any = false;
-    for (int32_t y = 0; y < ah; ++y) {
-      const uint8_t* src = in.input.pixel(area.left, area.top + y);
-      uint8_t* dst = buffers.slice_ + static_cast<std::ptrdiff_t>(y) * aw * 4;
-      uint8_t* member = buffers.mask_ + static_cast<std::ptrdiff_t>(y) * aw;
-      const uint8_t* map = buffers.map_ != nullptr
-                               ? buffers.map_ + static_cast<std::ptrdiff_t>(area.top + y) * width + area.left
-                               : nullptr;
-      for (int32_t x = 0; x < aw; ++x) {
+    Box box;
+    for (int32_t d = buffers.map_ != nullptr ? sl.start : 0; d < (buffers.map_ != nullptr ? sl.end : 1); ++d) {
+      if (!value_box[d].empty()) box.add(value_box[d]);
+    }
+    if (box.empty()) {
+      continue;  // empty slices cost nothing
+    }
+    const int32_t r = mask_size(sl.diameter, state.options.use_micro) / 2;
+    // The slice's pixels dilated by r and smoothed by one more pixel; one pixel further,
+    // the smoothing still reads only zeros, so the mask there is the same as over the whole
+    // area, and the engine sees the same pixels (those outside carry no light).
+    Box sub{0, 0, aw - 1, ah - 1};
+    if (n > 1 && !in.whole_area_slices) {
+      const int32_t margin = r + 2;
+      sub = Box{std::max(0, box.x0 - margin), std::max(0, box.y0 - margin), std::min(aw - 1, box.x1 + margin),
+                std::min(ah - 1, box.y1 + margin)};
+    }
+    const int32_t sw = sub.x1 - sub.x0 + 1;
+    const int32_t sh = sub.y1 - sub.y0 + 1;
+    for (int32_t y = 0; y < sh; ++y) {
+      const uint8_t* src = in.input.pixel(area.left + sub.x0, area.top + sub.y0 + y);
+      uint8_t* dst = buffers.slice_ + static_cast<std::ptrdiff_t>(y) * sw * 4;
+      uint8_t* member = buffers.mask_ + static_cast<std::ptrdiff_t>(y) * sw;
+      const uint8_t* map =
+          buffers.map_ != nullptr
+              ? buffers.map_ + static_cast<std::ptrdiff_t>(area.top + sub.y0 + y) * width + area.left + sub.x0
+              : nullptr;
+      for (int32_t x = 0; x < sw; ++x) {
         const bool inside = map == nullptr || (map[x] >= sl.start && map[x] < sl.end);
         static constexpr uint8_t kBlank[4] = {0, 0, 0, 0};
         std::memcpy(dst + 4 * x, inside ? src + 4 * x : kBlank, 4);
         member[x] = inside ? 255 : 0;
-        any = any || inside;
       }
     }
-    if (!any) {
-      continue;  // empty slices cost nothing
-    }
-    const int32_t r = mask_size(sl.diameter, state.options.use_micro) / 2;
+    const auto sub_pixels = static_cast<std::size_t>(sw) * static_cast<std::size_t>(sh);
     if (n == 1) {
-      std::memset(buffers.mask_, 255, area_pixels);
-      std::fill(buffers.counts_, buffers.counts_ + ah, aw);
+      std::memset(buffers.mask_, 255, sub_pixels);
+      std::fill(buffers.counts_, buffers.counts_ + sh, sw);
     } else {
       if (buffers.smooth_ == nullptr) {
         // Without it the mask simply stays unsmoothed.
         buffers.heap(buffers.smooth_, area_pixels);
       }
-      build_mask(buffers.mask_, aw, ah, r, buffers.counts_, line, buffers.smooth_);
+      build_mask(buffers.mask_, sw, sh, r, buffers.counts_, line, buffers.smooth_);
     }
     RunParams p;
     p.use_simd = state.options.use_simd;
     p.use_micro = state.options.use_micro;
     p.mask = buffers.mask_;
-    p.mask_pitch = aw;
+    p.mask_pitch = sw;
     p.row_counts = buffers.counts_;
     p.diameter = sl.diameter;
     p.distance = sl.distance;
     p.hardness = v.hardness;
     p.brightness = v.brightness;
     p.quality = preview ? v.preview_quality : v.quality;
-    p.slice = SliceView{buffers.slice_, aw, ah, 4 * static_cast<std::ptrdiff_t>(aw)};
+    p.slice = SliceView{buffers.slice_, sw, sh, 4 * static_cast<std::ptrdiff_t>(sw)};
     p.pattern = PatternView{shape.pixels(), shape.width(), shape.height(), shape.pitch()};
-    p.accumulator = buffers.accumulator_;
+    p.accumulator = buffers.accumulator_ + (static_cast<std::ptrdiff_t>(sub.y0) * aw + sub.x0) * 4;
     p.accumulator_pitch = 16 * static_cast<std::ptrdiff_t>(aw);
     const int32_t code = engine.run(p);
     if (engine.holds_buffers()) {
@@ -433,6 +473,8 @@ RenderResult render_frame(EffectState& state, const RenderInput& in, RenderHost&
   const double h = v.hardness;
   const auto full = static_cast<double>(engine.full_weight());
   const double full_inv = curve_E_inv(full, h);
+  const double f0 = curve_F(0.0, h);
+  const LightToByte to_byte(h);
   for (int32_t y = 0; y < ah; ++y) {
     const float* acc = buffers.accumulator_ + static_cast<std::ptrdiff_t>(y) * aw * 4;
     const uint8_t* src = in.input.pixel(area.left, area.top + y);
@@ -442,11 +484,11 @@ RenderResult render_frame(EffectState& state, const RenderInput& in, RenderHost&
       const uint8_t alpha = src[0];
       double s = w > 0.0 ? full / w : 1.0;
       if (!state.options.alpha_bokeh && alpha == 0) s = 1.0;
-      dst[0] = state.options.alpha_bokeh ? output_value(full_inv > 0.0 ? curve_E_inv(w, h) * 255.0 / full_inv : 0.0)
+      dst[0] = state.options.alpha_bokeh ? output_value(full_inv > 0.0 ? curve_E_inv(w, h, f0) * 255.0 / full_inv : 0.0)
                                          : alpha;
-      dst[1] = output_value(curve_E_inv(s * static_cast<double>(acc[1]), h));
-      dst[2] = output_value(curve_E_inv(s * static_cast<double>(acc[2]), h));
-      dst[3] = output_value(curve_E_inv(s * static_cast<double>(acc[3]), h));
+      dst[1] = to_byte(s * static_cast<double>(acc[1]));
+      dst[2] = to_byte(s * static_cast<double>(acc[2]));
+      dst[3] = to_byte(s * static_cast<double>(acc[3]));
     }
   }
   return {};

@@ -51,6 +51,9 @@ struct RenderInput {
   const PixelView* distance_layer = nullptr;  // checked out by the caller, or nullptr
   Extent extent_hint;
   double ratio = 1.0;  // downsample_x as a number
+  // For checks: every slice runs over the whole area instead of the part its pixels and
+  // their blur reach (the output is the same either way).
+  bool whole_area_slices = false;
 };
 
 // Runs every step of a render with state.values (already copied from the parameters).

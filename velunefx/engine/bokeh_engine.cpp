@@ -132,6 +132,7 @@ void BokehEngine::release_buffers() {
 int32_t BokehEngine::run(const RunParams& params) {
   clear_error();
   used_simd_ = false;
+  used_wide_simd_ = false;
   const double d = params.diameter;
   const bool in_focus = !(d > 1.0);
   bool ok = true;
@@ -647,6 +648,8 @@ bool BokehEngine::gather_blurred(const RunParams& params, bool simd) {
   job.scale[3] = reciprocal_exact_[planes > 1 ? 2 : 0];
   job.width = width;
   job.radius = radius;
+  job.wide = simd && allow_wide_simd_ && cpu_has_wide_simd();
+  used_wide_simd_ = job.wide;
   job.level_rows = level_rows;
   for (int32_t y = 0; y < height; ++y) {
     if (params.row_counts != nullptr && params.row_counts[y] == 0) {

@@ -79,8 +79,9 @@ struct RunParams {
   std::ptrdiff_t accumulator_pitch = 0;  // bytes
 };
 
-// Whether this processor can run the SIMD gather.
+// Whether this processor can run the SIMD gather, and its 8-float form (AVX).
 bool cpu_has_simd();
+bool cpu_has_wide_simd();
 
 class BokehEngine {
  public:
@@ -147,8 +148,11 @@ class BokehEngine {
   bool pattern_is_grey() const { return pattern_grey_; }
   int32_t pattern_channels() const { return pattern_channels_; }
   const float* photon_table() const { return photon_; }
-  // Whether the last run_pix_loop used the SIMD grey form.
+  // Whether the last run_pix_loop used the SIMD grey form, and its 8-float steps.
   bool used_simd() const { return used_simd_; }
+  bool used_wide_simd() const { return used_wide_simd_; }
+  // For checks: keeps the SIMD form to 4-float registers even where 8 would do.
+  void allow_wide_simd(bool allow) { allow_wide_simd_ = allow; }
 
  private:
   // An engine buffer remembers how to give itself back, so changing the hooks while a
@@ -221,6 +225,8 @@ class BokehEngine {
   // run_pix_loop's row lists and (SIMD) photon rows.
   Buffer work_;
   bool used_simd_ = false;
+  bool used_wide_simd_ = false;
+  bool allow_wide_simd_ = true;
 };
 
 // The process-wide engine the effect uses.

@@ -52,6 +52,8 @@ struct RowJob {
   // each one gathers with, so a fully covered pixel gathers the weight of one pixel and a
   // point of light spreads exactly its own light.
   double scale[4] = {1.0, 1.0, 1.0, 1.0};
+  // SIMD form: steps of pixel pairs in 8-float registers (cpu_has_wide_simd()).
+  bool wide = false;
 };
 
 // Adds one pixel's normalised sums to its accumulator cell; the mask dims the colour, not

@@ -12,12 +12,50 @@ double curve_E(double v, double hardness) {
   return curve_F(v, hardness) - curve_F(0.0, hardness);
 }
 
-double curve_E_inv(double light, double hardness) {
+double curve_E_inv(double light, double hardness) { return curve_E_inv(light, hardness, curve_F(0.0, hardness)); }
+
+double curve_E_inv(double light, double hardness, double f0) {
   if (!(light > 0.0)) {
     return 0.0;
   }
-  const double x = (std::log10((light + curve_F(0.0, hardness)) * 0.05) + 1.4) * 0.65 / hardness;
+  const double x = (std::log10((light + f0) * 0.05) + 1.4) * 0.65 / hardness;
   return std::atan(x) * 150.0 + 135.0;
+}
+
+uint8_t LightToByte::direct(double light, double hardness, double f0) {
+  const double r = std::floor(curve_E_inv(light, hardness, f0) + 0.5);
+  return static_cast<uint8_t>(r < 0.0 ? 0.0 : (r > 255.0 ? 255.0 : r));
+}
+
+LightToByte::LightToByte(double hardness) : hardness_(hardness), f0_(curve_F(0.0, hardness)) {
+  for (int32_t k = 1; k < 256; ++k) {
+    threshold_[k] = curve_E(k - 0.5, hardness);
+  }
+}
+
+uint8_t LightToByte::operator()(double light) const {
+  if (!(light > 0.0)) {
+    return 0;
+  }
+  // k = how many thresholds lie at or below the light.
+  int32_t lo = 0;  // threshold_[lo] <= light (threshold_[0] stands for 0)
+  int32_t hi = 256;
+  while (hi - lo > 1) {
+    const int32_t mid = (lo + hi) / 2;
+    if (threshold_[mid] <= light) {
+      lo = mid;
+    } else {
+      hi = mid;
+    }
+  }
+  // The table and the curve agree to about 1e-15; far closer than 1e-9 to a threshold the
+  // rounding could go either way, so the curve decides.
+  constexpr double kHair = 1e-9;
+  if ((lo >= 1 && light - threshold_[lo] <= threshold_[lo] * kHair) ||
+      (hi <= 255 && threshold_[hi] - light <= threshold_[hi] * kHair)) {
+    return direct(light, hardness_, f0_);
+  }
+  return static_cast<uint8_t>(lo);
 }
 
 float photon_value(int32_t v, double hardness, double brightness) {

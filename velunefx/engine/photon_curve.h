@@ -22,6 +22,25 @@ double curve_E(double v, double hardness);
 // Inverse of E. Zero, negative and NaN light give 0, so rounding noise in the
 // accumulated sums can never turn into a NaN pixel.
 double curve_E_inv(double light, double hardness);
+// The same with F(0) given (curve_F(0, hardness)), for loops over many values.
+double curve_E_inv(double light, double hardness, double f0);
+
+// The renderer's last step for a colour channel: E-1(light) + 0.5, truncated and clamped
+// to [0, 255]. A table of the light values where the byte changes answers most values with
+// a binary search; a value within a hair of one of them goes through the curve itself, so
+// every answer is the direct computation's.
+class LightToByte {
+ public:
+  explicit LightToByte(double hardness);
+  uint8_t operator()(double light) const;
+  // The direct computation.
+  static uint8_t direct(double light, double hardness, double f0);
+
+ private:
+  double hardness_;
+  double f0_;
+  double threshold_[256] = {};  // [k], k >= 1: the light where the byte becomes k
+};
 
 // Photon value of one channel level: brightness * E(v), as the engine tabulates it.
 float photon_value(int32_t v, double hardness, double brightness);

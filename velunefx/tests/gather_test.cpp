@@ -192,17 +192,28 @@ TEST(Gather, SimdGreyGivesTheSameSumsAsPlainGrey) {
         plain.random_mask(rng);
         plain.random_pattern(rng, 35, true);
         SliceFixture simd = plain;
+        SliceFixture narrow = plain;
         BokehEngine engine;
         RunParams p = plain.params(d, quality);
         p.use_simd = false;
         ASSERT_EQ(engine.run(p), 0);
         ASSERT_FALSE(engine.used_simd());
+        // The 8-float form where the processor has it, and the 4-float form in any case;
+        // runs of odd and even length end on either.
         RunParams s = simd.params(d, quality);
         ASSERT_EQ(engine.run(s), 0);
         ASSERT_TRUE(engine.used_simd());
+        EXPECT_EQ(engine.used_wide_simd(), cpu_has_wide_simd());
+        engine.allow_wide_simd(false);
+        RunParams n = narrow.params(d, quality);
+        ASSERT_EQ(engine.run(n), 0);
+        ASSERT_FALSE(engine.used_wide_simd());
         ASSERT_EQ(0, std::memcmp(plain.accumulator.data(), simd.accumulator.data(),
                                  plain.accumulator.size() * sizeof(float)))
             << "seed " << seed << " d " << d << " quality " << quality;
+        ASSERT_EQ(0, std::memcmp(plain.accumulator.data(), narrow.accumulator.data(),
+                                 plain.accumulator.size() * sizeof(float)))
+            << "narrow: seed " << seed << " d " << d << " quality " << quality;
       }
     }
   }

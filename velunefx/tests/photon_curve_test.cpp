@@ -30,6 +30,33 @@ TEST(PhotonCurve, InverseOfNoLightOrNoiseIsZeroNotNaN) {
   EXPECT_TRUE(std::isfinite(curve_E_inv(1e12, 1.0)));
 }
 
+// The table lookup must give the direct computation's byte everywhere: spread over the
+// whole light range, right at and next to every level boundary, and at the ends.
+TEST(LightToByte, AgreesWithTheDirectCurveEverywhere) {
+  for (double h : {0x6664 / 65536.0, 0.83, 1.0, 1.7, 2.0}) {
+    const LightToByte table(h);
+    const double f0 = curve_F(0.0, h);
+    int checked = 0, mismatched = 0;
+    auto check = [&](double light) {
+      ++checked;
+      if (table(light) != LightToByte::direct(light, h, f0)) ++mismatched;
+    };
+    for (int k = 1; k < 256; ++k) {
+      const double t = curve_E(k - 0.5, h);
+      for (double at : {t, std::nextafter(t, 0.0), std::nextafter(t, 1e300), t * (1 - 1e-9), t * (1 + 1e-9),
+                        t * (1 - 1e-6), t * (1 + 1e-6)})
+        check(at);
+      // Floats, as the accumulator holds them, near the boundary.
+      check(static_cast<double>(static_cast<float>(t)));
+    }
+    for (double light = 1e-12; light < 1e9; light *= 1.0007) check(light);
+    for (double light : {0.0, -1.0, std::nan(""), 1e300, HUGE_VAL}) check(light);
+    EXPECT_EQ(mismatched, 0) << "h=" << h << " of " << checked;
+  }
+  EXPECT_EQ(LightToByte(1.0)(curve_E(255, 1.0) * 10), 255);
+  EXPECT_EQ(LightToByte(1.0)(curve_E(100, 1.0)), 100);
+}
+
 TEST(EngineSizes, DiameterIsOddAndCoversTheBlur) {
   EXPECT_EQ(engine_diameter(0.5), 1);
   EXPECT_EQ(engine_diameter(1.0), 1);

@@ -109,6 +109,7 @@ class Render : public ::testing::Test {
     ri.distance_layer = depth ? &d : nullptr;
     ri.extent_hint = extent.right ? extent : Extent{0, 0, input.w, input.h};
     ri.ratio = ratio;
+    ri.whole_area_slices = whole_area;
     const EffectValues keep = state.values;
     RenderResult r = render_frame(state, ri, host);
     EXPECT_EQ(state.held_buffers, 0);
@@ -124,6 +125,7 @@ class Render : public ::testing::Test {
   TestHost host;
   Extent extent;
   double ratio = 1.0;
+  bool whole_area = false;
 };
 
 TEST_F(Render, NoBlurAndNoDistanceLayerCopiesTheInputExactly) {
@@ -228,6 +230,57 @@ TEST_F(Render, InFocusPixelsCoveredByNearerBlurAreLeftOutAndPartlyCoveredOnesBle
   const uint8_t* edge = out.at(60, 30);
   EXPECT_GT(edge[1], 45);
   EXPECT_LT(edge[1], 245);
+}
+
+// Slices work only where their pixels and blur reach; the frame must come out exactly as
+// when every slice runs over the whole area: objects at the borders, a lone highlight, a
+// ramp, both gather forms, blurs near the mask's margin, a narrow extent and the micro map.
+TEST_F(Render, SlicesKeptToWhereTheyReachGiveTheWholeAreaResultExactly) {
+  Frame in(97, 71), depth(97, 71);
+  uint32_t seed = 7;
+  auto next = [&seed] { return seed = seed * 1103515245u + 12345u, (seed >> 16) & 0xFF; };
+  for (int32_t y = 0; y < in.h; ++y)
+    for (int32_t x = 0; x < in.w; ++x) {
+      uint8_t* p = in.at(x, y);
+      p[0] = (x + y) % 29 == 0 ? 0 : 255;
+      for (int c = 1; c < 4; ++c) p[c] = static_cast<uint8_t>(next() % 90);
+      if (next() % 37 == 0) p[1] = p[2] = p[3] = 255;
+      // A ramp, a block at the left edge, one at the bottom right corner, one lone pixel.
+      uint8_t d = static_cast<uint8_t>(60 + x);
+      if (x < 12) d = 5;
+      if (x > 80 && y > 60) d = 250;
+      depth.at(x, y)[1] = d;
+    }
+  depth.at(48, 3)[1] = 0;
+  struct Case {
+    double amount;
+    int32_t precision, quality;
+    bool simd, micro, colour;
+    Extent extent;
+  } cases[] = {
+      {20, 10, kQualityHigh, true, false, false, {}},
+      {45, 50, kQualityNormal, true, false, true, {}},
+      {33, 128, kQualityAutoSpeed, false, false, false, {}},
+      {12, 30, kQualityHigh, true, true, false, {}},
+      {25, 10, kQualityHigh, true, false, false, {30, 20, 60, 40}},
+  };
+  for (const Case& c : cases) {
+    state.values.bokeh_amount = c.amount;
+    state.values.distance_precision = c.precision;
+    state.values.quality = c.quality;
+    state.values.focus_distance = 100;
+    state.values.shape_index = shape(c.colour ? "ChromaDisc" : "Disc");
+    state.options.use_simd = c.simd;
+    state.options.use_micro = c.micro;
+    extent = c.extent;
+    Frame cropped(in.w, in.h), whole(in.w, in.h);
+    whole_area = false;
+    ASSERT_EQ(run(in, cropped, &depth).status, RenderStatus::kOk);
+    whole_area = true;
+    ASSERT_EQ(run(in, whole, &depth).status, RenderStatus::kOk);
+    EXPECT_EQ(cropped.pixels, whole.pixels) << c.amount << " " << c.precision;
+    EXPECT_NE(cropped.pixels, in.pixels);
+  }
 }
 
 TEST_F(Render, DistanceMapIsStoredAndNegativeFocusIsTakenUnderFocusHere) {
