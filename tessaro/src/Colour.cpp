@@ -1,5 +1,6 @@
 #include "tessaro/Colour.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "IccProfiles.h"
@@ -261,6 +262,26 @@ void ColourConverter::Pixel(const std::uint16_t* rgb, double out[3]) const {
   out[2] = o[2];
 }
 
+namespace {
+
+// The matrix step for a run of pixels without the monitor conversion, written branch-free so
+// that the compiler keeps it in registers: the same arithmetic, in the same order, as Pixel.
+template <class Out, class Scale>
+void MatrixRun(const std::uint16_t* rgb, std::size_t n, Out* o, double yr, double yg, double yb, double crr,
+               double crg, double crb, double cbr, double cbg, double cbb, double s, Scale scale) {
+  for (std::size_t i = 0; i < n; i += 3) {
+    const double r = rgb[i], g = rgb[i + 1], b = rgb[i + 2];
+    const double y = yg * g + yr * r + yb * b;
+    const double cr = (crg * g + crr * r + crb * b) * s;
+    const double cb = (cbg * g + cbr * r + cbb * b) * s;
+    o[i] = scale(std::max(y + 1.402 * cr, 0.0));
+    o[i + 1] = scale(std::max(y - 0.34414 * cb - 0.71414 * cr, 0.0));
+    o[i + 2] = scale(std::max(y + 1.772 * cb, 0.0));
+  }
+}
+
+}  // namespace
+
 void ColourConverter::Row(const std::uint16_t* rgb, std::size_t width, void* out) const {
   const std::size_t n = width * 3;
   if (passthrough_) {
@@ -271,6 +292,19 @@ void ColourConverter::Row(const std::uint16_t* rgb, std::size_t width, void* out
       auto* o = static_cast<std::uint8_t*>(out);
       for (std::size_t i = 0; i < n; ++i) o[i] = static_cast<std::uint8_t>(rgb[i] * 255u / 4095u);
     }
+    return;
+  }
+  if (!monitor_) {
+    const auto to16 = [](double v) {
+      return static_cast<std::uint16_t>(static_cast<int>(std::min(v * 16.003663003663 + 0.5, 65535.0)));
+    };
+    const auto to8 = [](double v) {
+      return static_cast<std::uint8_t>(static_cast<int>(std::min(v * 0.0622710622710623 + 0.5, 255.0)));
+    };
+    if (depth_ == 16)
+      MatrixRun(rgb, n, static_cast<std::uint16_t*>(out), yr_, yg_, yb_, crr_, crg_, crb_, cbr_, cbg_, cbb_, s_, to16);
+    else
+      MatrixRun(rgb, n, static_cast<std::uint8_t*>(out), yr_, yg_, yb_, crr_, crg_, crb_, cbr_, cbg_, cbb_, s_, to8);
     return;
   }
   double px[3];
