@@ -32,26 +32,26 @@ bool HalvePreview(const PreviewSource& src, PreviewImage& out, std::string* log)
   std::uint16_t* o = out.pixels.data();
   for (std::uint32_t y = 0; y < out.height; ++y) {
     if (bayer) {
-      const std::uint16_t* r0 = src.pixels + std::size_t{2 * y} * sw;
-      const std::uint16_t* r1 = r0 + sw;
-      // Phases of the block's four photosites; the same for every block of an even grid.
-      const int p00 = CfaPhase(0, 0, src.kind), p10 = CfaPhase(1, 0, src.kind), p01 = CfaPhase(0, 1, src.kind);
-      const int p11 = CfaPhase(1, 1, src.kind);
-      for (std::uint32_t x = 0; x < out.width; ++x, o += 3) {
-        const unsigned v[4] = {r0[2 * x], r0[2 * x + 1], r1[2 * x], r1[2 * x + 1]};
-        const int ph[4] = {p00, p10, p01, p11};
-        unsigned r = 0, g = 0, b = 0;
-        for (int i = 0; i < 4; ++i) {
-          if (ph[i] == 0)
-            r = v[i];
-          else if (ph[i] == 3)
-            b = v[i];
+      const std::uint16_t* rows[2] = {src.pixels + std::size_t{2 * y} * sw, src.pixels + std::size_t{2 * y + 1} * sw};
+      // Every block of an even grid has its photosites in the same places: find them once.
+      const std::uint16_t *red = nullptr, *blue = nullptr, *green[2] = {nullptr, nullptr};
+      int greens = 0;
+      for (std::uint32_t dy = 0; dy < 2; ++dy)
+        for (std::uint32_t dx = 0; dx < 2; ++dx) {
+          const std::uint16_t* at = rows[dy] + dx;
+          const int phase = CfaPhase(dx, dy, src.kind);
+          if (phase == 0)
+            red = at;
+          else if (phase == 3)
+            blue = at;
           else
-            g += v[i];
+            green[greens++] = at;
         }
-        o[0] = static_cast<std::uint16_t>(r);
-        o[1] = static_cast<std::uint16_t>(g >> 1);
-        o[2] = static_cast<std::uint16_t>(b);
+      for (std::uint32_t x = 0; x < out.width; ++x, o += 3) {
+        const std::size_t i = std::size_t{2} * x;
+        o[0] = red[i];
+        o[1] = static_cast<std::uint16_t>((unsigned{green[0][i]} + green[1][i]) >> 1);
+        o[2] = blue[i];
       }
     } else {
       const std::uint16_t* r0 = src.pixels + std::size_t{2 * y} * sw * 3;

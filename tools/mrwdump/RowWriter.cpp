@@ -112,7 +112,7 @@ public:
     TIFFSetField(t_, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
     TIFFSetField(t_, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
     TIFFSetField(t_, TIFFTAG_COMPRESSION, COMPRESSION_ADOBE_DEFLATE);
-    TIFFSetField(t_, TIFFTAG_ZIPQUALITY, 1);  // fast: these files are for looking at
+    TIFFSetField(t_, TIFFTAG_ZIPQUALITY, 6);  // zlib's default, as plughost writes
     TIFFSetField(t_, TIFFTAG_ROWSPERSTRIP, TIFFDefaultStripSize(t_, 0));
     if (!icc.empty()) TIFFSetField(t_, TIFFTAG_ICCPROFILE, static_cast<std::uint32_t>(icc.size()), icc.data());
     return true;
@@ -152,7 +152,7 @@ public:
     if (!info_) return Fail("out of memory");
     if (setjmp(png_jmpbuf(png_))) return Fail("cannot write " + part_);
     png_init_io(png_, f_);
-    png_set_compression_level(png_, 1);
+    png_set_compression_level(png_, 6);
     png_set_IHDR(png_, info_, width_, height_, depth_, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     if (!icc.empty()) png_set_iCCP(png_, info_, "ICC profile", PNG_COMPRESSION_TYPE_BASE, icc.data(),

@@ -133,6 +133,12 @@ class FormatSession {
     for (int32_t y = r.top; y < r.bottom; ++y) {
       const uint8_t* row = src + static_cast<ptrdiff_t>(y - r.top) * rec_.rowBytes;
       uint8_t* dst = img.pixels.data() + static_cast<size_t>(y) * img.RowBytes();
+      if (rec_.loPlane == 0 && rec_.hiPlane == 2 && rec_.colBytes == 3 * sample) {
+        // Interleaved RGB as the image keeps it: the row in one copy.
+        std::memcpy(dst + static_cast<size_t>(r.left) * 3 * static_cast<size_t>(sample), row,
+                    static_cast<size_t>(r.right - r.left) * 3 * static_cast<size_t>(sample));
+        continue;
+      }
       for (int32_t x = r.left; x < r.right; ++x) {
         const uint8_t* px = row + static_cast<ptrdiff_t>(x - r.left) * rec_.colBytes;
         for (int p = rec_.loPlane; p <= rec_.hiPlane; ++p)
