@@ -101,20 +101,23 @@ inline int AbsDiff(const Window5& P) {
     return std::abs(P(B.dy, B.dx) - P(A.dy, A.dx));
 }
 
-template <const auto& Terms, std::size_t... I>
+// Table[Index] is one direction's terms; the table itself is the template argument, as not
+// every compiler takes an element of one.
+template <const auto& Table, int Index, std::size_t... I>
 inline int Gradient(const Window5& P, std::index_sequence<I...>) {
-  return (0 + ... + (Terms[I].weight * AbsDiff<Terms[I].a, Terms[I].b>(P)));
+  constexpr const auto& terms = Table[Index];
+  return (0 + ... + (terms[I].weight * AbsDiff<terms[I].a, terms[I].b>(P)));
 }
-template <const auto& Terms>
+template <const auto& Table, int Index>
 inline int Gradient(const Window5& P) {
-  return Gradient<Terms>(P, std::make_index_sequence<std::tuple_size_v<std::decay_t<decltype(Terms)>>>());
+  return Gradient<Table, Index>(P, std::make_index_sequence<std::tuple_size_v<std::decay_t<decltype(Table[0])>>>());
 }
 
 template <int D, bool Green>
 inline int GradientOf(const Window5& P) {
-  if constexpr (D < 4) return Gradient<kOrth[D]>(P);
-  else if constexpr (Green) return Gradient<kDiagGreen[D - 4]>(P);
-  else return Gradient<kDiagOther[D - 4]>(P);
+  if constexpr (D < 4) return Gradient<kOrth, D>(P);
+  else if constexpr (Green) return Gradient<kDiagGreen, D - 4>(P);
+  else return Gradient<kDiagOther, D - 4>(P);
 }
 
 // What direction D adds to the three sums when it is used.
