@@ -2,6 +2,8 @@
 // script, all on the host's own thread (the dialog's modal loop runs the timer).
 #include <windows.h>
 
+#include <cstdlib>
+
 #include "plughost/ui_script.h"
 
 namespace plughost {
@@ -84,11 +86,22 @@ void CALLBACK Answer(HWND dlg, UINT, UINT_PTR, DWORD) {
     PostMessageA(dlg, WM_COMMAND, MAKEWPARAM(action, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dlg, action)));
 }
 
+// How long a dialog shows before its answer: 300 ms, or QM_ANSWER_DELAY_MS (1 to 600000)
+// when a test wants to look at the window or press its buttons itself first.
+UINT AnswerDelay() {
+  char text[16] = {};
+  const DWORD n = GetEnvironmentVariableA("QM_ANSWER_DELAY_MS", text, sizeof text);
+  if (n == 0 || n >= sizeof text) return 300;
+  char* end = nullptr;
+  const unsigned long ms = std::strtoul(text, &end, 10);
+  return (*end == 0 && ms >= 1 && ms <= 600000) ? static_cast<UINT>(ms) : 300;
+}
+
 LRESULT CALLBACK AfterMessage(int code, WPARAM wp, LPARAM lp) {
   if (code == HC_ACTION) {
     const auto* m = reinterpret_cast<const CWPRETSTRUCT*>(lp);
     // Answer once the dialog has been initialised and had a moment on screen.
-    if (m->message == WM_INITDIALOG) SetTimer(m->hwnd, kAnswerTimer, 300, Answer);
+    if (m->message == WM_INITDIALOG) SetTimer(m->hwnd, kAnswerTimer, AnswerDelay(), Answer);
   }
   return CallNextHookEx(g_hook, code, wp, lp);
 }
