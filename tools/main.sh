@@ -24,6 +24,9 @@ if [ -x "$bin/mrwdump" ] && [ -f tests/samples/tessaro/sample.mrw ]; then
   "$bin/mrwdump" info tests/samples/tessaro/sample.mrw | tee "$out/tessaro-sample-info.txt"
   "$bin/mrwdump" raw tests/samples/tessaro/sample.mrw -o "$out/tessaro-sample-plane.pgm"
   "$bin/mrwdump" thumb tests/samples/tessaro/sample.mrw -o "$out/tessaro-sample-thumb.ppm"
+  "$bin/mrwdump" convert tests/samples/tessaro/sample.mrw -o "$out/tessaro-sample-mrwdump.tif" \
+    --set ColorDepth=1 --set Interpolation=14
+  "$bin/mrwdump" preview tests/samples/tessaro/sample.mrw -o "$out/tessaro-sample-preview-half.ppm" --scale 2
 fi
 
 if [ -d "$bin/pattern" ]; then
