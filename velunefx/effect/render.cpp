@@ -4,6 +4,9 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "engine/bokeh_engine.h"
 #include "engine/photon_curve.h"
@@ -36,6 +39,7 @@ class RenderBuffers {
     host_release(slice_);
     host_release(accumulator_);
     heap_release(map_);
+    heap_release(row_values_);
     heap_release(mask_);
     heap_release(counts_);
     heap_release(smooth_);
@@ -75,6 +79,7 @@ class RenderBuffers {
   }
 
   uint8_t* map_ = nullptr;
+  uint64_t* row_values_ = nullptr;  // per area row, the distance values present (256 bits)
   uint8_t* slice_ = nullptr;
   uint8_t* mask_ = nullptr;
   int32_t* counts_ = nullptr;
@@ -175,10 +180,18 @@ bool make_slices(const uint32_t (&histogram)[256], int32_t precision, double foc
 }
 
 void build_mask(uint8_t* mask, int32_t width, int32_t height, int32_t r, int32_t* row_counts, uint8_t* line,
-                uint8_t* work) {
-  // Rows: a pixel is reached when a slice pixel lies within r columns.
+                int32_t* columns, uint8_t* work) {
+  if (width <= 0 || height <= 0) {
+    return;
+  }
+  const auto at = [width](int32_t y) { return static_cast<std::ptrdiff_t>(y) * width; };
+  // Rows: a pixel is reached when a slice pixel lies within r columns. Rows without one
+  // stay zero.
   for (int32_t y = 0; y < height; ++y) {
-    uint8_t* row = mask + static_cast<std::ptrdiff_t>(y) * width;
+    uint8_t* row = mask + at(y);
+    int32_t first = 0;
+    while (first < width && row[first] == 0) ++first;
+    if (first == width) continue;
     std::memcpy(line, row, static_cast<std::size_t>(width));
     int64_t last = INT32_MIN;
     for (int32_t x = 0; x < width; ++x) {
@@ -191,39 +204,128 @@ void build_mask(uint8_t* mask, int32_t width, int32_t height, int32_t r, int32_t
       if (next - x <= r) row[x] = 255;
     }
   }
-  // Columns, counting what each row ends up with.
   std::fill(row_counts, row_counts + height, 0);
-  for (int32_t x = 0; x < width; ++x) {
-    for (int32_t y = 0; y < height; ++y) line[y] = mask[static_cast<std::ptrdiff_t>(y) * width + x];
-    int64_t last = INT32_MIN;
-    for (int32_t y = 0; y < height; ++y) {
-      if (line[y] != 0) last = y;
-      mask[static_cast<std::ptrdiff_t>(y) * width + x] = y - last <= r ? 255 : 0;
+  if (work == nullptr || columns == nullptr) {
+    // Columns one by one, with only the line buffer; the mask stays unsmoothed.
+    for (int32_t x = 0; x < width; ++x) {
+      for (int32_t y = 0; y < height; ++y) line[y] = mask[at(y) + x];
+      int64_t last = INT32_MIN;
+      for (int32_t y = 0; y < height; ++y) {
+        if (line[y] != 0) last = y;
+        mask[at(y) + x] = y - last <= r ? 255 : 0;
+      }
+      int64_t next = INT32_MAX;
+      for (int32_t y = height - 1; y >= 0; --y) {
+        if (line[y] != 0) next = y;
+        uint8_t& m = mask[at(y) + x];
+        if (next - y <= r) m = 255;
+        row_counts[y] += m != 0 ? 1 : 0;
+      }
     }
-    int64_t next = INT32_MAX;
-    for (int32_t y = height - 1; y >= 0; --y) {
-      if (line[y] != 0) next = y;
-      uint8_t& m = mask[static_cast<std::ptrdiff_t>(y) * width + x];
-      if (next - y <= r) m = 255;
-      row_counts[y] += m != 0 ? 1 : 0;
-    }
-  }
-  if (work == nullptr) {
     return;
   }
-  std::memcpy(work, mask, static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
+  // Columns, a row at a time (the frame is stored by rows): from the row-dilated copy in
+  // `work`, each column's distance in rows to the nearest reached row above, then below,
+  // kept in bytes that stop counting at 255 (r is at most 254 here).
+  const std::size_t bytes = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+  std::memcpy(work, mask, bytes);
+  uint8_t* distance = reinterpret_cast<uint8_t*>(columns);
+  const auto limit = static_cast<uint8_t>(std::min(r, 254));
+  const bool far_reach = r > 254;  // every pixel of a column with any reached row
+  for (int pass = 0; pass < 2; ++pass) {
+    std::memset(distance, 255, static_cast<std::size_t>(width));
+    for (int32_t i = 0; i < height; ++i) {
+      const int32_t y = pass == 0 ? i : height - 1 - i;
+      const uint8_t* in = work + at(y);
+      uint8_t* out = mask + at(y);
+      int32_t x = 0;
+#if defined(__SSE2__)
+      const __m128i one = _mm_set1_epi8(1);
+      const __m128i zero = _mm_setzero_si128();
+      const __m128i lim = _mm_set1_epi8(static_cast<char>(limit));
+      for (; x + 16 <= width; x += 16) {
+        const __m128i reached = _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(in + x)), zero);
+        __m128i d = _mm_adds_epu8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(distance + x)), one);
+        d = _mm_and_si128(d, reached);  // 0 where this row is reached
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(distance + x), d);
+        const __m128i near = _mm_cmpeq_epi8(_mm_min_epu8(d, lim), d);  // d <= r
+        __m128i* o = reinterpret_cast<__m128i*>(out + x);
+        _mm_storeu_si128(o, pass == 0 ? near : _mm_or_si128(_mm_loadu_si128(o), near));
+      }
+#endif
+      for (; x < width; ++x) {
+        const int32_t d = in[x] != 0 ? 0 : std::min(distance[x] + 1, 255);
+        distance[x] = static_cast<uint8_t>(d);
+        const bool near = d <= limit || (far_reach && d < 255);
+        out[x] = pass == 0 ? (near ? 255 : 0) : static_cast<uint8_t>(out[x] | (near ? 255 : 0));
+      }
+    }
+  }
+  if (far_reach) {
+    // A reach beyond 254 rows: rows farther than 254 from a reached row need the exact
+    // test, column by column.
+    for (int32_t x = 0; x < width; ++x) {
+      int64_t last = INT32_MIN;
+      for (int32_t y = 0; y < height; ++y) {
+        if (work[at(y) + x] != 0) last = y;
+        line[y] = y - last <= r ? 255 : 0;
+      }
+      int64_t next = INT32_MAX;
+      for (int32_t y = height - 1; y >= 0; --y) {
+        if (work[at(y) + x] != 0) next = y;
+        mask[at(y) + x] = (next - y <= r || line[y] != 0) ? 255 : 0;
+      }
+    }
+  }
+  for (int32_t y = 0; y < height; ++y) {
+    const uint8_t* row = mask + at(y);
+    int32_t count = 0;
+    for (int32_t x = 0; x < width; ++x) count += row[x] != 0 ? 1 : 0;
+    row_counts[y] = count;
+  }
+  // The 3x3 box average by column sums of three rows, then three columns; integer sums, so
+  // the order changes nothing. Interior pixels average 9 values, edges 6, corners 4.
+  std::memcpy(work, mask, bytes);
+  int32_t* sums = columns;
   for (int32_t y = 0; y < height; ++y) {
     const int32_t y0 = std::max(0, y - 1), y1 = std::min(height - 1, y + 1);
-    for (int32_t x = 0; x < width; ++x) {
-      const int32_t x0 = std::max(0, x - 1), x1 = std::min(width - 1, x + 1);
-      int32_t sum = 0;
-      for (int32_t yy = y0; yy <= y1; ++yy) {
-        const uint8_t* w = work + static_cast<std::ptrdiff_t>(yy) * width;
-        for (int32_t xx = x0; xx <= x1; ++xx) sum += w[xx];
-      }
-      mask[static_cast<std::ptrdiff_t>(y) * width + x] =
-          static_cast<uint8_t>(sum / ((y1 - y0 + 1) * (x1 - x0 + 1)));
+    const uint8_t* a = work + at(y0);
+    const uint8_t* b = work + at(y);
+    const uint8_t* c = work + at(y1);
+    if (y1 - y0 == 2) {
+      for (int32_t x = 0; x < width; ++x) sums[x] = a[x] + b[x] + c[x];
+    } else {
+      const uint8_t* other = y0 == y ? c : a;
+      for (int32_t x = 0; x < width; ++x) sums[x] = b[x] + (y0 == y1 ? 0 : other[x]);
     }
+    const int32_t rows = y1 - y0 + 1;
+    uint8_t* out = mask + at(y);
+    if (width == 1) {
+      out[0] = static_cast<uint8_t>(sums[0] / rows);
+      continue;
+    }
+    out[0] = static_cast<uint8_t>((sums[0] + sums[1]) / (2 * rows));
+    const int32_t full = 3 * rows;
+    int32_t x = 1;
+#if defined(__SSE2__)
+    if (rows == 3) {
+      // Eight pixels at a time in 16 bits: the sum of nine bytes is at most 2295, where
+      // n * 7282 >> 16 is exactly n / 9.
+      const __m128i z = _mm_setzero_si128();
+      const __m128i ninth = _mm_set1_epi16(7282);
+      const auto load = [z](const uint8_t* p) {
+        return _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)), z);
+      };
+      for (; x + 9 <= width; x += 8) {
+        __m128i n = _mm_add_epi16(_mm_add_epi16(load(a + x - 1), load(a + x)), load(a + x + 1));
+        n = _mm_add_epi16(n, _mm_add_epi16(_mm_add_epi16(load(b + x - 1), load(b + x)), load(b + x + 1)));
+        n = _mm_add_epi16(n, _mm_add_epi16(_mm_add_epi16(load(c + x - 1), load(c + x)), load(c + x + 1)));
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + x), _mm_packus_epi16(_mm_mulhi_epu16(n, ninth), z));
+      }
+    }
+#endif
+    for (; x + 1 < width; ++x) out[x] = static_cast<uint8_t>((sums[x - 1] + sums[x] + sums[x + 1]) / full);
+    out[width - 1] = static_cast<uint8_t>((sums[width - 2] + sums[width - 1]) / (2 * rows));
   }
 }
 
@@ -352,7 +454,7 @@ RenderResult render_frame(EffectState& state, const RenderInput& in, RenderHost&
   }
   const auto longest = static_cast<std::size_t>(std::max(aw, ah));
   if (!buffers.heap(buffers.mask_, area_pixels + longest) ||
-      !buffers.heap(buffers.counts_, static_cast<std::size_t>(ah) * sizeof(int32_t))) {
+      !buffers.heap(buffers.counts_, (static_cast<std::size_t>(ah) + 2 * static_cast<std::size_t>(aw)) * sizeof(int32_t))) {
     return out_of_memory("Can not allocate mask space");
   }
   if (!buffers.host(buffers.accumulator_, area_pixels * 4 * sizeof(float))) {
@@ -371,9 +473,13 @@ RenderResult render_frame(EffectState& state, const RenderInput& in, RenderHost&
   };
   Box value_box[256];
   if (buffers.map_ != nullptr) {
+    // Without room for the row sets every row is simply visited.
+    buffers.heap(buffers.row_values_, static_cast<std::size_t>(ah) * 4 * sizeof(uint64_t));
     for (int32_t y = 0; y < ah; ++y) {
       const uint8_t* map = buffers.map_ + static_cast<std::ptrdiff_t>(area.top + y) * width + area.left;
+      uint64_t* present = buffers.row_values_ != nullptr ? buffers.row_values_ + 4 * static_cast<std::ptrdiff_t>(y) : nullptr;
       for (int32_t x = 0; x < aw; ++x) {
+        if (present != nullptr) present[map[x] >> 6] |= uint64_t{1} << (map[x] & 63);
         Box& b = value_box[map[x]];
         if (b.x1 < 0) b.y0 = y, b.x0 = x;
         b.y1 = y;
@@ -420,6 +526,16 @@ RenderResult render_frame(EffectState& state, const RenderInput& in, RenderHost&
           buffers.map_ != nullptr
               ? buffers.map_ + static_cast<std::ptrdiff_t>(area.top + sub.y0 + y) * width + area.left + sub.x0
               : nullptr;
+      if (buffers.row_values_ != nullptr) {
+        const uint64_t* present = buffers.row_values_ + 4 * static_cast<std::ptrdiff_t>(sub.y0 + y);
+        bool any = false;
+        for (int32_t d = sl.start; d < sl.end && !any; ++d) any = ((present[d >> 6] >> (d & 63)) & 1) != 0;
+        if (!any) {  // no pixel of the slice in this row
+          std::memset(dst, 0, 4 * static_cast<std::size_t>(sw));
+          std::memset(member, 0, static_cast<std::size_t>(sw));
+          continue;
+        }
+      }
       for (int32_t x = 0; x < sw; ++x) {
         const bool inside = map == nullptr || (map[x] >= sl.start && map[x] < sl.end);
         static constexpr uint8_t kBlank[4] = {0, 0, 0, 0};
@@ -436,7 +552,7 @@ RenderResult render_frame(EffectState& state, const RenderInput& in, RenderHost&
         // Without it the mask simply stays unsmoothed.
         buffers.heap(buffers.smooth_, area_pixels);
       }
-      build_mask(buffers.mask_, sw, sh, r, buffers.counts_, line, buffers.smooth_);
+      build_mask(buffers.mask_, sw, sh, r, buffers.counts_, line, buffers.counts_ + ah, buffers.smooth_);
     }
     RunParams p;
     p.use_simd = state.options.use_simd;

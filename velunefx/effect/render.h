@@ -80,8 +80,9 @@ bool make_slices(const uint32_t (&histogram)[256], int32_t precision, double foc
 // Turns `mask` (width x height bytes, non-zero where a slice pixel lies) into the slice's
 // mask: a square dilation by radius r, row by row and then column by column, counting the
 // reached pixels per row; then the 3x3 box average. `line` holds max(width, height) bytes;
-// `work` is a width x height buffer for the smoothing, or nullptr to leave it unsmoothed.
+// `columns` 2 x width ints and `work` a width x height buffer; when either is nullptr the
+// mask is left unsmoothed.
 void build_mask(uint8_t* mask, int32_t width, int32_t height, int32_t r, int32_t* row_counts, uint8_t* line,
-                uint8_t* work);
+                int32_t* columns, uint8_t* work);
 
 }  // namespace velune

@@ -343,19 +343,68 @@ TEST(Mask, DilatesBySquareCountsRowsAndSmoothsWithTheBoxAverage) {
   const int32_t w = 9, h = 7;
   std::vector<uint8_t> mask(static_cast<std::size_t>(w) * h, 0), line(9), work(mask.size());
   mask[3 * w + 4] = 1;
-  std::vector<int32_t> counts(h);
-  build_mask(mask.data(), w, h, 2, counts.data(), line.data(), nullptr);
+  std::vector<int32_t> counts(h), columns(2 * w);
+  build_mask(mask.data(), w, h, 2, counts.data(), line.data(), nullptr, nullptr);
   for (int32_t y = 0; y < h; ++y)
     for (int32_t x = 0; x < w; ++x)
       EXPECT_EQ(mask[static_cast<std::size_t>(y) * w + x], std::abs(x - 4) <= 2 && std::abs(y - 3) <= 2 ? 255 : 0);
   EXPECT_EQ(counts, (std::vector<int32_t>{0, 5, 5, 5, 5, 5, 0}));
   std::fill(mask.begin(), mask.end(), 0);
   mask[0] = 1;
-  build_mask(mask.data(), w, h, 0, counts.data(), line.data(), work.data());
+  build_mask(mask.data(), w, h, 0, counts.data(), line.data(), columns.data(), work.data());
   EXPECT_EQ(mask[0], 255 / 4);          // corner: 4 values
   EXPECT_EQ(mask[1], 255 / 6);          // edge: 6 values
   EXPECT_EQ(mask[w + 1], 255 / 9);      // interior: 9 values
   EXPECT_EQ(mask[2 * w + 2], 0);
+}
+
+// The dilation and the smoothing against the plain definitions, pixel by pixel: random
+// sparse and dense masks, thin and wide areas, radii from 0 to past the area's size, with
+// and without the work buffers.
+TEST(Mask, MatchesTheSquareDilationAndBoxAverageByDefinition) {
+  uint32_t seed = 99;
+  auto next = [&seed] { return seed = seed * 1664525u + 1013904223u, seed >> 8; };
+  const int32_t sizes[][2] = {{1, 1}, {1, 7}, {7, 1}, {2, 2}, {13, 9}, {40, 31}, {64, 3}};
+  for (const auto& size : sizes) {
+    const int32_t w = size[0], h = size[1];
+    for (int32_t r : {0, 1, 2, 5, 40}) {
+      for (int density : {3, 40}) {
+        for (bool smooth : {true, false}) {
+          std::vector<uint8_t> in(static_cast<std::size_t>(w) * h);
+          for (auto& v : in) v = next() % 100 < static_cast<uint32_t>(density) ? 255 : 0;
+          // By definition: reached within r in both directions, counted per row, then the
+          // average over the 3x3 neighbours inside the area.
+          std::vector<uint8_t> reached(in.size());
+          std::vector<int32_t> want_counts(h, 0);
+          for (int32_t y = 0; y < h; ++y)
+            for (int32_t x = 0; x < w; ++x) {
+              bool any = false;
+              for (int32_t yy = std::max(0, y - r); yy <= std::min(h - 1, y + r) && !any; ++yy)
+                for (int32_t xx = std::max(0, x - r); xx <= std::min(w - 1, x + r) && !any; ++xx)
+                  any = in[static_cast<std::size_t>(yy) * w + xx] != 0;
+              reached[static_cast<std::size_t>(y) * w + x] = any ? 255 : 0;
+              want_counts[y] += any ? 1 : 0;
+            }
+          std::vector<uint8_t> want = reached;
+          if (smooth)
+            for (int32_t y = 0; y < h; ++y)
+              for (int32_t x = 0; x < w; ++x) {
+                int32_t sum = 0, n = 0;
+                for (int32_t yy = std::max(0, y - 1); yy <= std::min(h - 1, y + 1); ++yy)
+                  for (int32_t xx = std::max(0, x - 1); xx <= std::min(w - 1, x + 1); ++xx, ++n)
+                    sum += reached[static_cast<std::size_t>(yy) * w + xx];
+                want[static_cast<std::size_t>(y) * w + x] = static_cast<uint8_t>(sum / n);
+              }
+          std::vector<uint8_t> mask = in, line(static_cast<std::size_t>(std::max(w, h))), work(in.size());
+          std::vector<int32_t> counts(h, -1), columns(2 * static_cast<std::size_t>(w));
+          build_mask(mask.data(), w, h, r, counts.data(), line.data(), smooth ? columns.data() : nullptr,
+                     smooth ? work.data() : nullptr);
+          EXPECT_EQ(mask, want) << w << "x" << h << " r " << r << " density " << density << " smooth " << smooth;
+          EXPECT_EQ(counts, want_counts) << w << "x" << h << " r " << r;
+        }
+      }
+    }
+  }
 }
 
 TEST_F(Render, PreviewRendersOnlyItsSquareAndRefusesAPointOnTheEdge) {
