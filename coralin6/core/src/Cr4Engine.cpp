@@ -253,7 +253,6 @@ Cr4Engine::Cr4Engine(int32_t width, int32_t height, const uint8_t* pixels, int32
   total_ = static_cast<uint32_t>(total);
   Allocate(rowBuffer_, static_cast<size_t>(width) * 3u + 1u);
   Allocate(tileStream_, kDestBuffer);
-  Allocate(tilePixels_, static_cast<size_t>(kTile) * kTile * 3u);
   for (int32_t y = 0; y < height_ && grey_; ++y) {
     const uint8_t* p = pixels_ + static_cast<ptrdiff_t>(y) * rowBytes_;
     for (int32_t x = 0; x < width_; ++x, p += 3)
@@ -442,6 +441,7 @@ void Cr4Engine::PrepareSmoothed() {
     }
   }
   smoothedValid_ = true;
+  stripRow_ = -1;  // the coded tiles showed the old copy
 }
 
 const uint8_t* Cr4Engine::SourceRow(int32_t y) const {
@@ -489,6 +489,7 @@ void Cr4Engine::Compress() {
 
 void Cr4Engine::RunPass() {
   PrepareSmoothed();
+  stripRow_ = -1;
   produced_ = consumed_ = 0;
   const bool dialog = mode_ == CrMode::kDialog;
   if (dialog && view_) {
@@ -560,8 +561,14 @@ void Cr4Engine::RunPass() {
   }
 }
 
-// Tiles are many and small: one compressor and one decompressor serve them all, so that
-// each tile costs its coding only, not libjpeg's set-up.
+// Tiles are many and small, and libjpeg's set-up for one image costs more than coding
+// 32 x 32 pixels. So one compression and one decompression serve a whole row of tiles: the
+// tiles lie side by side in one strip image, each on whole MCUs, and every sample that
+// libjpeg's smoothing, downsampling or upsampling reads beyond a tile's edge is made to hold
+// what a tile coded alone would see there (its own edge, repeated). Blocks are coded
+// independently, so each tile's blocks come out as they would alone; the decoder hands back
+// its raw planes and the upsampling and colour conversion are done here per tile, with the
+// edges of the tile alone.
 struct Cr4Engine::TileCodec {
   jpeg_compress_struct c{};
   jpeg_decompress_struct d{};
@@ -569,9 +576,6 @@ struct Cr4Engine::TileCodec {
   TileDest dest{};
   TileSource src{};
   bool created = false;
-  bool configured = false;  // the compressor holds the tables of these settings
-  int32_t quality = 0, smoothing = 0;
-  bool betterSampling = false;
 
   ~TileCodec() {
     if (created) {
@@ -581,30 +585,125 @@ struct Cr4Engine::TileCodec {
   }
 };
 
+namespace {
+
+// The decoder's YCbCr to RGB conversion (16-bit fixed point, as libjpeg's tables).
+struct YccTables {
+  int32_t crR[256], cbB[256], crG[256], cbG[256];
+  uint8_t limit[768];  // index + 256 clamped to 0-255
+  YccTables() {
+    for (int32_t i = 0; i < 768; ++i) limit[i] = static_cast<uint8_t>(std::clamp(i - 256, 0, 255));
+    constexpr int32_t kHalf = 1 << 15;
+    const auto fix = [](double v) { return static_cast<int32_t>(v * 65536.0 + 0.5); };
+    for (int32_t i = 0; i < 256; ++i) {
+      const int32_t x = i - 128;
+      crR[i] = (fix(1.40200) * x + kHalf) >> 16;
+      cbB[i] = (fix(1.77200) * x + kHalf) >> 16;
+      crG[i] = -fix(0.71414) * x;
+      cbG[i] = -fix(0.34414) * x + kHalf;
+    }
+  }
+};
+
+const YccTables& Ycc() {
+  static const YccTables tables;
+  return tables;
+}
+
+// The decoder's "fancy" 2 x 2 upsampling of one row of a chroma plane of a tile alone: a
+// triangle filter, the samples beyond the tile's edges repeating its edge samples.
+void FancyRow(const uint8_t* nearRow, const uint8_t* farRow, int32_t width, uint8_t* out) {
+  int32_t sums[Cr4Engine::kTile / 2 + 2];
+  int32_t* sum = sums + 1;
+  for (int32_t j = 0; j < width; ++j) sum[j] = 3 * nearRow[j] + farRow[j];
+  sum[-1] = sum[0];
+  sum[width] = sum[width - 1];
+  for (int32_t j = 0; j < width; ++j) {
+    out[2 * j] = static_cast<uint8_t>((3 * sum[j] + sum[j - 1] + 8) >> 4);
+    out[2 * j + 1] = static_cast<uint8_t>((3 * sum[j] + sum[j + 1] + 7) >> 4);
+  }
+}
+
+}  // namespace
+
 void Cr4Engine::DropTileCodec() {
   // A failed object is not reused; its error is copied out before it goes.
   const HnErrorCode err = tileCodec_->guard.hasPending ? tileCodec_->guard.pending
                                                        : HnErrorCode(kHnErrUnknown, 0, __FILE__, __LINE__);
   tileCodec_.reset();
+  stripRow_ = -1;
   throw err;
 }
 
 void Cr4Engine::CompressTile(int32_t column, int32_t row) {
   HN_REQUIRE(column >= 0 && column < tileColumns_ && row >= 0 && row < tileRows_);
   PrepareSmoothed();
+  const int32_t smoothing = settings_.smoothingOperation == 0 ? settings_.smoothing : 0;
+  if (stripRow_ != row || stripQuality_ != settings_.quality || stripSmoothing_ != smoothing ||
+      stripBetterSampling_ != (settings_.betterSampling != 0))
+    CodeStrip(row);
   const HnRect r{column * kTile, row * kTile, std::min(width_, (column + 1) * kTile),
                  std::min(height_, (row + 1) * kTile)};
-  const int32_t w = r.Width(), h = r.Height();
+  TileToBitmap(r);
+}
+
+void Cr4Engine::CodeStrip(int32_t row) {
+  stripRow_ = -1;
+  const int32_t smoothing = settings_.smoothingOperation == 0 ? settings_.smoothing : 0;
+  const bool subsampled = !grey_ && settings_.betterSampling == 0;
   const int32_t comps = grey_ ? 1 : 3;
-  // The tile's pixels, packed, in the form libjpeg takes them.
+  // Smoothing reads one pixel beyond a tile's edge: a gutter of one MCU holds the repeated
+  // edges. Without smoothing every MCU is coded from its own pixels only.
+  const int32_t cell = kTile + (smoothing ? 16 : 0);
+  const int32_t stripWidth = tileColumns_ * cell;
+  const int32_t h = std::min(height_, (row + 1) * kTile) - row * kTile;
+
+  // The strip's pixels: each tile padded to 32 columns with its last column, then the gutter
+  // (half its last column, half the next tile's first).
+  const size_t stripStride = static_cast<size_t>(stripWidth) * static_cast<size_t>(comps);
+  if (stripPixels_.size() < stripStride * static_cast<size_t>(h)) Allocate(stripPixels_, stripStride * static_cast<size_t>(h));
   for (int32_t y = 0; y < h; ++y) {
-    const uint8_t* s = SourceRow(r.top + y) + 3 * r.left;
-    uint8_t* d = tilePixels_.data() + static_cast<ptrdiff_t>(y) * w * comps;
-    if (grey_)
-      for (int32_t x = 0; x < w; ++x) d[x] = s[3 * x];
-    else
-      std::memcpy(d, s, static_cast<size_t>(w) * 3u);
+    const uint8_t* s = SourceRow(row * kTile + y);
+    uint8_t* d = stripPixels_.data() + stripStride * static_cast<size_t>(y);
+    for (int32_t c = 0; c < tileColumns_; ++c) {
+      const int32_t left = c * kTile, w = std::min(width_ - left, kTile);
+      const int32_t nextFirst = c + 1 < tileColumns_ ? left + kTile : left + w - 1;
+      uint8_t* cellOut = d + static_cast<ptrdiff_t>(c) * cell * comps;
+      int32_t x = 0;
+      if (!grey_) {
+        std::memcpy(cellOut, s + 3 * left, static_cast<size_t>(w) * 3u);
+        x = w;
+      }
+      for (; x < cell; ++x) {
+        const int32_t from = x < w ? left + x : (x >= kTile + 8 ? nextFirst : left + w - 1);
+        const uint8_t* p = s + 3 * from;
+        if (grey_) {
+          cellOut[x] = p[0];
+        } else {
+          cellOut[3 * x] = p[0];
+          cellOut[3 * x + 1] = p[1];
+          cellOut[3 * x + 2] = p[2];
+        }
+      }
+    }
   }
+
+  // The decoder's raw planes, whole blocks of each component.
+  const int32_t maxV = subsampled ? 2 : 1;
+  const int32_t groups = (h + 8 * maxV - 1) / (8 * maxV);
+  for (int32_t ci = 0; ci < comps; ++ci) {
+    const bool full = ci == 0 || !subsampled;
+    stripPlaneStride_[ci] = full ? stripWidth : stripWidth / 2;
+    const int32_t rows = groups * 8 * (full ? maxV : 1);
+    const size_t bytes = static_cast<size_t>(stripPlaneStride_[ci]) * static_cast<size_t>(rows);
+    if (stripPlane_[ci].size() < bytes) Allocate(stripPlane_[ci], bytes);
+    if (stripPlaneRows_[ci].size() < static_cast<size_t>(rows)) Allocate(stripPlaneRows_[ci], static_cast<size_t>(rows));
+    for (int32_t y = 0; y < rows; ++y)
+      stripPlaneRows_[ci][static_cast<size_t>(y)] = stripPlane_[ci].data() + static_cast<ptrdiff_t>(y) * stripPlaneStride_[ci];
+  }
+  if (stripRows_.size() < static_cast<size_t>(h)) Allocate(stripRows_, static_cast<size_t>(h));
+  for (int32_t y = 0; y < h; ++y)
+    stripRows_[static_cast<size_t>(y)] = stripPixels_.data() + stripStride * static_cast<size_t>(y);
 
   if (!tileCodec_) {
     tileCodec_.reset(new (std::nothrow) TileCodec);
@@ -636,73 +735,106 @@ void Cr4Engine::CompressTile(int32_t column, int32_t row) {
   TileCodec* t = tileCodec_.get();
   t->guard.hasPending = false;
   t->dest.buf = &tileStream_;
-  const CompressOptions opt{w, h, grey_, settings_.quality,
-                            settings_.smoothingOperation == 0 ? settings_.smoothing : 0,
+  const CompressOptions opt{stripWidth, h, grey_, settings_.quality, smoothing,
                             false, settings_.betterSampling != 0, false, 0, 0, false};
-  uint8_t* pix = tilePixels_.data();
-  // Settings hold still during a pass: the tables are set up again only when they change.
-  const bool reconfigure = !t->configured || t->quality != opt.quality || t->smoothing != opt.smoothing ||
-                           t->betterSampling != opt.betterSampling;
-  if (!Guarded(t->guard, [t, &opt, pix, w, h, comps, reconfigure] {
-        if (reconfigure) {
-          Configure(t->c, opt);
-        } else {
-          t->c.image_width = static_cast<JDIMENSION>(w);
-          t->c.image_height = static_cast<JDIMENSION>(h);
-        }
+  JSAMPARRAY rows = stripRows_.data();
+  if (!Guarded(t->guard, [t, &opt, rows, h] {
+        Configure(t->c, opt);
         jpeg_start_compress(&t->c, TRUE);
-        for (int32_t y = 0; y < h; ++y) {
-          JSAMPROW rowp = pix + static_cast<ptrdiff_t>(y) * w * comps;
-          jpeg_write_scanlines(&t->c, &rowp, 1);
-        }
+        jpeg_write_scanlines(&t->c, rows, static_cast<JDIMENSION>(h));
         jpeg_finish_compress(&t->c);
-      })) {
+      }))
     DropTileCodec();
-  }
-  t->configured = true;
-  t->quality = opt.quality;
-  t->smoothing = opt.smoothing;
-  t->betterSampling = opt.betterSampling;
-  tileFill_ = tileStream_.size() - t->dest.pub.free_in_buffer;
-  TileToBitmap(r);
-}
 
-void Cr4Engine::TileToBitmap(const HnRect& r) {
-  TileCodec* t = tileCodec_.get();
   t->src.data = tileStream_.data();
-  t->src.size = tileFill_;
+  t->src.size = tileStream_.size() - t->dest.pub.free_in_buffer;
   t->src.handed = false;
   t->src.pub.next_input_byte = nullptr;
   t->src.pub.bytes_in_buffer = 0;
-  const int32_t w = r.Width(), h = r.Height();
-  uint8_t* pix = tilePixels_.data();
-  const bool grey = grey_;
-  if (!Guarded(t->guard, [t, pix, w, h, grey] {
+  JSAMPARRAY planeRows[3] = {stripPlaneRows_[0].data(), comps > 1 ? stripPlaneRows_[1].data() : nullptr,
+                             comps > 1 ? stripPlaneRows_[2].data() : nullptr};
+  bool layoutOk = true;
+  if (!Guarded(t->guard, [t, &planeRows, comps, maxV, &layoutOk] {
         jpeg_decompress_struct* d = &t->d;
         jpeg_read_header(d, TRUE);
-        d->out_color_space = grey ? JCS_GRAYSCALE : JCS_RGB;
+        layoutOk = d->num_components == comps && d->max_v_samp_factor == maxV;
+        if (!layoutOk) {
+          jpeg_abort_decompress(d);
+          return;
+        }
+        d->raw_data_out = TRUE;
         jpeg_start_decompress(d);
-        const int32_t comps = d->output_components;
-        while (d->output_scanline < d->output_height && static_cast<int32_t>(d->output_scanline) < h) {
-          JSAMPROW rowp = pix + static_cast<ptrdiff_t>(d->output_scanline) * w * comps;
-          jpeg_read_scanlines(d, &rowp, 1);
+        const JDIMENSION lines = static_cast<JDIMENSION>(8 * maxV);
+        for (JDIMENSION done = 0; d->output_scanline < d->output_height; done += 8) {
+          JSAMPARRAY at[3];
+          for (int ci = 0; ci < comps; ++ci) at[ci] = planeRows[ci] + done * static_cast<JDIMENSION>(d->comp_info[ci].v_samp_factor);
+          if (jpeg_read_raw_data(d, at, lines) == 0) break;
         }
         jpeg_finish_decompress(d);
-      })) {
+      }))
     DropTileCodec();
-  }
+  if (!layoutOk) HN_THROW(kHnErrUnknown);
+  stripRow_ = row;
+  stripCell_ = cell;
+  stripQuality_ = settings_.quality;
+  stripSmoothing_ = smoothing;
+  stripBetterSampling_ = settings_.betterSampling != 0;
+}
 
+void Cr4Engine::TileToBitmap(const HnRect& r) {
   if (!view_) return;
   const CrBitmap bmp = view_->JpegBitmap();
   if (!bmp.pixels) return;
-  const int32_t comps = grey_ ? 1 : 3;
-  for (int32_t y = 0; y < h; ++y) {
-    const uint8_t* s = pix + static_cast<ptrdiff_t>(y) * w * comps;
-    uint8_t* o = bmp.pixels + static_cast<ptrdiff_t>(r.top + y) * bmp.rowBytes + 4 * r.left;
-    for (int32_t x = 0; x < w; ++x, o += 4, s += comps) {
-      o[0] = s[comps == 3 ? 2 : 0];
-      o[1] = s[comps == 3 ? 1 : 0];
-      o[2] = s[0];
+  const int32_t w = r.Width(), h = r.Height();
+  const int32_t base = (r.left / kTile) * stripCell_;
+  const uint8_t* const* luma = stripPlaneRows_[0].data();
+  if (grey_) {
+    for (int32_t y = 0; y < h; ++y) {
+      const uint8_t* s = luma[y] + base;
+      uint8_t* o = bmp.pixels + static_cast<ptrdiff_t>(r.top + y) * bmp.rowBytes + 4 * r.left;
+      for (int32_t x = 0; x < w; ++x, o += 4) o[0] = o[1] = o[2] = s[x];
+    }
+  } else {
+    const YccTables& k = Ycc();
+    const bool subsampled = settings_.betterSampling == 0;
+    const int32_t cw = subsampled ? (w + 1) / 2 : w, ch = subsampled ? (h + 1) / 2 : h;
+    const int32_t cbase = subsampled ? base / 2 : base;
+    uint8_t cb[kTile], cr[kTile];
+    const uint8_t* const* cbRows = stripPlaneRows_[1].data();
+    const uint8_t* const* crRows = stripPlaneRows_[2].data();
+    for (int32_t y = 0; y < h; ++y) {
+      const uint8_t* cbLine;
+      const uint8_t* crLine;
+      if (subsampled && cw <= 2) {
+        // libjpeg keeps the triangle filter for planes wider than two samples; narrower
+        // ones are upsampled by repeating each sample.
+        const int32_t i = y >> 1;
+        for (int32_t x = 0; x < w; ++x) {
+          cb[x] = cbRows[i][cbase + (x >> 1)];
+          cr[x] = crRows[i][cbase + (x >> 1)];
+        }
+        cbLine = cb;
+        crLine = cr;
+      } else if (subsampled) {
+        const int32_t i = y >> 1;
+        const int32_t far = (y & 1) ? std::min(i + 1, ch - 1) : std::max(i - 1, 0);
+        FancyRow(cbRows[i] + cbase, cbRows[far] + cbase, cw, cb);
+        FancyRow(crRows[i] + cbase, crRows[far] + cbase, cw, cr);
+        cbLine = cb;
+        crLine = cr;
+      } else {
+        cbLine = cbRows[y] + cbase;
+        crLine = crRows[y] + cbase;
+      }
+      const uint8_t* yl = luma[y] + base;
+      uint8_t* o = bmp.pixels + static_cast<ptrdiff_t>(r.top + y) * bmp.rowBytes + 4 * r.left;
+      const uint8_t* limit = k.limit + 256;
+      for (int32_t x = 0; x < w; ++x, o += 4) {
+        const int32_t lum = yl[x], b = cbLine[x], rr = crLine[x];
+        o[0] = limit[lum + k.cbB[b]];
+        o[1] = limit[lum + ((k.cbG[b] + k.crG[rr]) >> 16)];
+        o[2] = limit[lum + k.crR[rr]];
+      }
     }
   }
   view_->TileDecoded(r);

@@ -258,6 +258,111 @@ TEST(Cr4Engine, DialogPassFillsTilesAndEndsWithTheFinalText) {
   EXPECT_EQ(v.bitmap[static_cast<size_t>((33 * 33 - 1) * 4 + 2)], d.pixels[0]);
 }
 
+// What libjpeg makes of one tile's pixels coded alone, with the tile settings (no Huffman
+// optimisation, no progression), decoded back to R, G, B (or one grey sample).
+Decoded TileAlone(const std::vector<uint8_t>& pic, int32_t w, const HnRect& r, bool grey, CrSettings s) {
+  s.optimize = 0;
+  s.progressive = 0;
+  std::vector<uint8_t> tile;
+  for (int y = r.top; y < r.bottom; ++y)
+    for (int x = r.left; x < r.right; ++x)
+      for (int c = 0; c < (grey ? 1 : 3); ++c) tile.push_back(pic[static_cast<size_t>((y * w + x) * 3 + c)]);
+  Decoded d;
+  EXPECT_TRUE(Decode(ReferenceJpeg(tile.data(), r.Width(), r.Height(), r.Width() * (grey ? 1 : 3), grey, s, 0, 0), d));
+  return d;
+}
+
+// Every tile of the bitmap against its own JPEG; the first difference, or "".
+std::string CompareTiles(const RecordingView& v, const std::vector<uint8_t>& pic, int32_t w, bool grey,
+                         const CrSettings& s) {
+  for (const HnRect& r : v.tiles) {
+    const Decoded d = TileAlone(pic, w, r, grey, s);
+    for (int y = 0; y < r.Height(); ++y)
+      for (int x = 0; x < r.Width(); ++x) {
+        const uint8_t* b = &v.bitmap[static_cast<size_t>(((r.top + y) * w + r.left + x) * 4)];
+        const uint8_t* p = &d.pixels[static_cast<size_t>((y * r.Width() + x) * d.components)];
+        const uint8_t red = p[0], green = p[d.components == 3 ? 1 : 0], blue = p[d.components == 3 ? 2 : 0];
+        if (b[0] != blue || b[1] != green || b[2] != red || b[3] != 0xEE)
+          return "tile at " + std::to_string(r.left) + "," + std::to_string(r.top) + " pixel " + std::to_string(x) +
+                 "," + std::to_string(y);
+      }
+  }
+  return "";
+}
+
+// Tiles are coded a row at a time; each must still equal the tile coded alone, at the image's
+// edges, beside its neighbours, with and without smoothing and subsampling, and for grey.
+TEST(Cr4Engine, EveryTileEqualsItsOwnJpeg) {
+  struct Size {
+    int32_t w, h;
+  };
+  for (const Size sz : {Size{97, 70}, Size{64, 33}, Size{1, 1}, Size{2, 34}, Size{130, 3}, Size{47, 49}}) {
+    for (const bool grey : {false, true}) {
+      auto pic = TestPicture(sz.w, sz.h, static_cast<uint32_t>(sz.w * 7 + sz.h));
+      if (grey)
+        for (size_t i = 0; i < pic.size(); i += 3) pic[i + 1] = pic[i + 2] = pic[i];
+      Cr4Engine e(sz.w, sz.h, pic.data(), sz.w * 3);
+      ASSERT_EQ(e.IsGrey(), grey);
+      RecordingView v(sz.w, sz.h);
+      e.SetView(&v);
+      e.SetMode(CrMode::kDialog);
+      for (int q : {5, 75, 100})
+        for (int sm : {0, 20, 100})
+          for (int better : {0, 1}) {
+            CrSettings s;
+            s.quality = static_cast<uint8_t>(q);
+            s.smoothing = static_cast<uint8_t>(sm);
+            s.betterSampling = static_cast<uint8_t>(better);
+            s.progressive = 1;  // the file's settings; tiles never use them
+            e.SetSettings(s);
+            v.tiles.clear();
+            e.Compress();
+            ASSERT_EQ(v.tiles.size(), static_cast<size_t>(e.TileColumns() * e.TileRows()));
+            ASSERT_EQ(CompareTiles(v, pic, sz.w, grey, s), "")
+                << sz.w << "x" << sz.h << (grey ? " grey" : "") << " q " << q << " smoothing " << sm
+                << " better " << better;
+          }
+    }
+  }
+}
+
+// With the smoothing operations the tiles show the smoothed copy, libjpeg's smoothing off.
+TEST(Cr4Engine, TilesShowTheAlphaSmoothedCopy) {
+  const int32_t w = 70, h = 40;
+  const auto pic = TestPicture(w, h, 21);
+  HnGrayscaleImage plane(w, h);
+  {
+    HnImageLock l(plane);
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) l.Row(y)[x] = static_cast<uint8_t>(x * 255 / (w - 1));
+  }
+  Cr4Engine e(w, h, pic.data(), w * 3, {&plane}, {"Alpha Channel"}, 0);
+  RecordingView v(w, h);
+  e.SetView(&v);
+  CrSettings s;
+  s.smoothingOperation = 1;
+  s.smoothing = 80;
+  e.SetSettings(s);
+  // The smoothed pixels are what the file gets: take them from a written file's twin.
+  std::vector<uint8_t> blurred(pic.size()), smoothed(pic.size());
+  CrBlur(pic.data(), w, h, w * 3, blurred.data());
+  for (size_t i = 0; i < pic.size(); ++i) {
+    const uint32_t t = static_cast<uint32_t>((i / 3) % static_cast<size_t>(w)) * 255 / (w - 1);
+    const uint32_t o = pic[i], b = blurred[i];
+    smoothed[i] = static_cast<uint8_t>(((b * t + o * (255 - t)) * 80 + o * (25500 - 255 * 80)) / 25500);
+  }
+  e.SetMode(CrMode::kDialog);
+  e.Compress();
+  CrSettings tileSide = s;
+  tileSide.smoothing = 0;
+  EXPECT_EQ(CompareTiles(v, smoothed, w, false, tileSide), "");
+  // Switching to the background operation recodes the tiles from the new copy.
+  e.SetSmoothingOperation(2);
+  v.tiles.clear();
+  e.Compress();
+  EXPECT_NE(CompareTiles(v, smoothed, w, false, tileSide), "");
+}
+
 TEST(Cr4Engine, ChangesDuringADialogPassStopAndRestartOrClose) {
   const int32_t w = 64, h = 64;
   const auto pic = TestPicture(w, h, 9);

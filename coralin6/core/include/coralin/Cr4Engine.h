@@ -163,6 +163,7 @@ class Cr4Engine {
   const uint8_t* SourceRow(int32_t y) const;
   const uint8_t* FeedRow(int32_t y);  // the row as libjpeg takes it
   void RunPass();
+  void CodeStrip(int32_t row);  // codes and decodes a whole row of tiles
   void TileToBitmap(const HnRect& r);
   [[noreturn]] void DropTileCodec();
   void OnBufferFull(const uint8_t* data, size_t n);
@@ -190,8 +191,14 @@ class Cr4Engine {
   int32_t tileColumns_ = 0, tileRows_ = 0;
   std::vector<uint8_t> rowBuffer_;
   std::vector<uint8_t> tileStream_;
-  size_t tileFill_ = 0;
-  std::vector<uint8_t> tilePixels_;
+  // The last coded row of tiles: its pixels as libjpeg takes them and the decoder's planes.
+  std::vector<uint8_t> stripPixels_;
+  std::vector<uint8_t*> stripRows_;
+  std::vector<uint8_t> stripPlane_[3];
+  std::vector<uint8_t*> stripPlaneRows_[3];
+  int32_t stripPlaneStride_[3] = {0, 0, 0};
+  int32_t stripRow_ = -1, stripCell_ = 0, stripQuality_ = -1, stripSmoothing_ = -1;
+  bool stripBetterSampling_ = false;
   std::unique_ptr<TileCodec> tileCodec_;
   std::vector<uint8_t> blurred_, smoothed_;
   bool smoothedValid_ = false;
