@@ -16,6 +16,7 @@
 #include "plughost/adm_host.h"
 #include "plughost/effect_host.h"
 #include "plughost/image.h"
+#include "plughost/module.h"
 #include "plughost/pipl.h"
 #include "plughost/progress.h"
 #include "plughost/results.h"
@@ -91,19 +92,10 @@ struct LoadedEffect {
   std::string name;
 };
 
-[[maybe_unused]] bool IsWindowsFile(const std::string& path) {
-  char mz[2] = {};
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) return false;
-  const bool is = std::fread(mz, 1, 2, f) == 2 && mz[0] == 'M' && mz[1] == 'Z';
-  std::fclose(f);
-  return is;
-}
-
 // Loads an After Effects effect; nullopt with the reason printed when it is not one.
 std::optional<LoadedEffect> LoadEffect(const std::string& path) {
 #ifndef _WIN32
-  if (IsWindowsFile(path)) {
+  if (IsWindowsModule(path)) {
     std::fprintf(stderr, "plughost: %s is a Windows plug-in; run it with the Windows plughost (under Wine here)\n",
                  path.c_str());
     return std::nullopt;
@@ -505,7 +497,7 @@ void PrintEffectInfo(const std::string& path, const PluginFileInfo& info) {
     return;
   }
 #ifndef _WIN32
-  if (IsWindowsFile(path)) {
+  if (IsWindowsModule(path)) {
     std::printf("parameters: (run the Windows plughost to list them)\n");
     return;
   }

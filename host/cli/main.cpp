@@ -104,17 +104,6 @@ bool ParseColour(const char* s, uint8_t (&rgb)[3]) {
   return true;
 }
 
-#ifndef _WIN32
-bool IsWindowsModule(const std::string& path) {
-  char mz[2] = {};
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) return false;
-  const bool is = std::fread(mz, 1, 2, f) == 2 && mz[0] == 'M' && mz[1] == 'Z';
-  std::fclose(f);
-  return is;
-}
-#endif
-
 int Info(const std::string& path) {
   PluginFileInfo info = ReadPluginFile(path);
   const Pipl& p = info.pipl;

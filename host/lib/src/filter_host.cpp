@@ -57,8 +57,12 @@ class FilterSession {
     BuildPlanes();
     SetUpRecord();
     g_session = this;
+    BindMemorySuites(&memory_);
   }
-  ~FilterSession() { g_session = nullptr; }
+  ~FilterSession() {
+    BindMemorySuites(nullptr);
+    g_session = nullptr;
+  }
 
   FilterRecord& record() { return rec_; }
   HostMemory& memory() { return memory_; }
@@ -188,35 +192,11 @@ class FilterSession {
     if (!opt_.withholdAdvanceState)
       rec_.advanceState = []() -> OSErr { return g_session ? g_session->AdvanceStateCall() : OSErr{-30100}; };
     if (!opt_.withholdBufferProcs) {
-      buffers_.bufferProcsVersion = kCurrentBufferProcsVersion;
-      buffers_.numBufferProcs = 8;
-      buffers_.allocateProc = [](int32_t size, BufferID* id) -> OSErr {
-        return g_session->memory().AllocateBuffer(size, reinterpret_cast<void**>(id));
-      };
-      buffers_.lockProc = [](BufferID id, Boolean) -> Ptr { return g_session->memory().LockBuffer(id); };
-      buffers_.unlockProc = [](BufferID id) { g_session->memory().UnlockBuffer(id); };
-      buffers_.freeProc = [](BufferID id) { g_session->memory().FreeBuffer(id); };
-      buffers_.spaceProc = []() -> int32_t {
-        return static_cast<int32_t>(std::min<int64_t>(g_session->memory().BufferSpace(), INT32_MAX));
-      };
-      buffers_.reserveProc = [](int32_t) -> OSErr { return 0; };
-      buffers_.allocateProc64 = [](int64_t size, BufferID* id) -> OSErr {
-        return g_session->memory().AllocateBuffer(size, reinterpret_cast<void**>(id));
-      };
-      buffers_.spaceProc64 = []() -> int64_t { return g_session->memory().BufferSpace(); };
+      FillBufferProcs(buffers_);
       rec_.bufferProcs = &buffers_;
     }
     if (!opt_.withholdHandleProcs) {
-      handles_.handleProcsVersion = kCurrentHandleProcsVersion;
-      handles_.numHandleProcs = 8;
-      handles_.newProc = [](int32_t size) -> Handle { return g_session->memory().NewHandle(size); };
-      handles_.disposeProc = [](Handle h) { g_session->memory().DisposeHandle(h); };
-      handles_.getSizeProc = [](Handle h) -> int32_t { return g_session->memory().HandleSize(h); };
-      handles_.setSizeProc = [](Handle h, int32_t size) -> OSErr { return g_session->memory().SetHandleSize(h, size); };
-      handles_.lockProc = [](Handle h, Boolean) -> Ptr { return g_session->memory().LockHandle(h); };
-      handles_.unlockProc = [](Handle h) { g_session->memory().UnlockHandle(h); };
-      handles_.recoverSpaceProc = [](int32_t) {};
-      handles_.disposeRegularHandleProc = [](Handle h) { g_session->memory().DisposeHandle(h); };
+      FillHandleProcs(handles_);
       rec_.handleProcs = &handles_;
     }
     rec_.sSPBasic = suites_.Basic();

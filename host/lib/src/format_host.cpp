@@ -85,8 +85,12 @@ class FormatSession {
     memory_.SetLimit(opt.memoryLimit);
     SetUpRecord(file);
     g_format = this;
+    BindMemorySuites(&memory_, [] { return g_format->AllocationRefused(); });
   }
-  ~FormatSession() { g_format = nullptr; }
+  ~FormatSession() {
+    BindMemorySuites(nullptr);
+    g_format = nullptr;
+  }
 
   FormatRecord& record() { return rec_; }
   HostMemory& memory() { return memory_; }
@@ -195,50 +199,13 @@ class FormatSession {
     if (!opt_.withholdAdvanceState)
       rec_.advanceState = []() -> OSErr { return g_format ? g_format->AdvanceStateCall() : OSErr{-30100}; };
     if (!opt_.withholdBufferProcs) {
-      buffers_.bufferProcsVersion = kCurrentBufferProcsVersion;
-      buffers_.numBufferProcs = 8;
-      buffers_.allocateProc = [](int32_t size, BufferID* id) -> OSErr {
-        if (g_format->AllocationRefused()) {
-          *id = nullptr;
-          return memFullErr;
-        }
-        return g_format->memory().AllocateBuffer(size, reinterpret_cast<void**>(id));
-      };
-      buffers_.lockProc = [](BufferID id, Boolean) -> Ptr { return g_format->memory().LockBuffer(id); };
-      buffers_.unlockProc = [](BufferID id) { g_format->memory().UnlockBuffer(id); };
-      buffers_.freeProc = [](BufferID id) { g_format->memory().FreeBuffer(id); };
-      buffers_.spaceProc = []() -> int32_t {
-        return static_cast<int32_t>(std::min<int64_t>(g_format->memory().BufferSpace(), INT32_MAX));
-      };
-      buffers_.reserveProc = [](int32_t) -> OSErr { return 0; };
-      buffers_.allocateProc64 = [](int64_t size, BufferID* id) -> OSErr {
-        if (g_format->AllocationRefused()) {
-          *id = nullptr;
-          return memFullErr;
-        }
-        return g_format->memory().AllocateBuffer(size, reinterpret_cast<void**>(id));
-      };
-      buffers_.spaceProc64 = []() -> int64_t { return g_format->memory().BufferSpace(); };
+      FillBufferProcs(buffers_);
       rec_.bufferProcs = &buffers_;
     }
-    auto newHandle = [](int32_t size) -> Handle {
-      if (g_format->AllocationRefused()) return nullptr;
-      return g_format->memory().NewHandle(size);
-    };
-    auto disposeHandle = [](Handle h) { g_format->memory().DisposeHandle(h); };
-    rec_.hostNewHdl = newHandle;
-    rec_.hostDisposeHdl = disposeHandle;
+    rec_.hostNewHdl = MemorySuitesNewHandle();
+    rec_.hostDisposeHdl = MemorySuitesDisposeHandle();
     if (!opt_.withholdHandleProcs) {
-      handles_.handleProcsVersion = kCurrentHandleProcsVersion;
-      handles_.numHandleProcs = 8;
-      handles_.newProc = newHandle;
-      handles_.disposeProc = disposeHandle;
-      handles_.getSizeProc = [](Handle h) -> int32_t { return g_format->memory().HandleSize(h); };
-      handles_.setSizeProc = [](Handle h, int32_t size) -> OSErr { return g_format->memory().SetHandleSize(h, size); };
-      handles_.lockProc = [](Handle h, Boolean) -> Ptr { return g_format->memory().LockHandle(h); };
-      handles_.unlockProc = [](Handle h) { g_format->memory().UnlockHandle(h); };
-      handles_.recoverSpaceProc = [](int32_t) {};
-      handles_.disposeRegularHandleProc = disposeHandle;
+      FillHandleProcs(handles_);
       rec_.handleProcs = &handles_;
     }
     propertyProcs_.propertyProcsVersion = kCurrentPropertyProcsVersion;

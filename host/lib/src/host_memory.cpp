@@ -1,5 +1,6 @@
 #include "plughost/host_memory.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -110,6 +111,65 @@ void HostMemory::FreeBuffer(void* id) {
   std::free(it->second->data);
   delete it->second;
   buffers_.erase(it);
+}
+
+namespace {
+HostMemory* g_suiteMemory = nullptr;
+bool (*g_suiteRefuse)() = nullptr;
+bool SuiteRefuses() { return g_suiteRefuse && g_suiteRefuse(); }
+}  // namespace
+
+void BindMemorySuites(HostMemory* memory, bool (*refuse)()) {
+  g_suiteMemory = memory;
+  g_suiteRefuse = memory ? refuse : nullptr;
+}
+
+void FillBufferProcs(BufferProcs& b) {
+  b.bufferProcsVersion = kCurrentBufferProcsVersion;
+  b.numBufferProcs = kCurrentBufferProcsCount;
+  b.allocateProc = [](int32_t size, BufferID* id) -> OSErr {
+    if (SuiteRefuses()) {
+      *id = nullptr;
+      return memFullErr;
+    }
+    return g_suiteMemory->AllocateBuffer(size, reinterpret_cast<void**>(id));
+  };
+  b.lockProc = [](BufferID id, Boolean) -> Ptr { return g_suiteMemory->LockBuffer(id); };
+  b.unlockProc = [](BufferID id) { g_suiteMemory->UnlockBuffer(id); };
+  b.freeProc = [](BufferID id) { g_suiteMemory->FreeBuffer(id); };
+  b.spaceProc = []() -> int32_t {
+    return static_cast<int32_t>(std::min<int64_t>(g_suiteMemory->BufferSpace(), INT32_MAX));
+  };
+  b.reserveProc = [](int32_t) -> OSErr { return 0; };
+  b.allocateProc64 = [](int64_t size, BufferID* id) -> OSErr {
+    if (SuiteRefuses()) {
+      *id = nullptr;
+      return memFullErr;
+    }
+    return g_suiteMemory->AllocateBuffer(size, reinterpret_cast<void**>(id));
+  };
+  b.spaceProc64 = []() -> int64_t { return g_suiteMemory->BufferSpace(); };
+}
+
+NewPIHandleProc MemorySuitesNewHandle() {
+  return [](int32_t size) -> Handle { return SuiteRefuses() ? nullptr : g_suiteMemory->NewHandle(size); };
+}
+
+DisposePIHandleProc MemorySuitesDisposeHandle() {
+  return [](Handle h) { g_suiteMemory->DisposeHandle(h); };
+}
+
+void FillHandleProcs(HandleProcs& p) {
+  p.handleProcsVersion = kCurrentHandleProcsVersion;
+  p.numHandleProcs = kCurrentHandleProcsCount;
+  p.newProc = MemorySuitesNewHandle();
+  p.disposeProc = MemorySuitesDisposeHandle();
+  p.getSizeProc = [](Handle h) -> int32_t { return g_suiteMemory->HandleSize(h); };
+  p.setSizeProc = [](Handle h, int32_t size) -> OSErr { return g_suiteMemory->SetHandleSize(h, size); };
+  p.lockProc = [](Handle h, Boolean) -> Ptr { return g_suiteMemory->LockHandle(h); };
+  p.unlockProc = [](Handle h) { g_suiteMemory->UnlockHandle(h); };
+  p.recoverSpaceProc = [](int32_t) {};
+  p.disposeRegularHandleProc = MemorySuitesDisposeHandle();
 }
 
 }  // namespace plughost

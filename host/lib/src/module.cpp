@@ -1,5 +1,6 @@
 #include "plughost/module.h"
 
+#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
@@ -96,6 +97,15 @@ PluginFileInfo ReadPluginFile(const std::string& path) {
 #endif
   }
   return info;
+}
+
+bool IsWindowsModule(const std::string& path) {
+  char mz[2] = {};
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) return false;
+  const bool is = std::fread(mz, 1, 2, f) == 2 && mz[0] == 'M' && mz[1] == 'Z';
+  std::fclose(f);
+  return is;
 }
 
 }  // namespace plughost

@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "plughost/image.h"
+#include "png_errors.h"
 
 namespace plughost {
 namespace {
@@ -19,13 +20,6 @@ struct File {
 [[noreturn]] void Fail(const std::string& path, const std::string& why) {
   throw std::runtime_error(path + ": " + why);
 }
-
-void PngError(png_structp png, png_const_charp msg) {
-  auto* why = static_cast<std::string*>(png_get_error_ptr(png));
-  if (why) *why = msg;
-  png_longjmp(png, 1);
-}
-void PngWarning(png_structp, png_const_charp) {}
 
 }  // namespace
 

@@ -8,6 +8,8 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "png_errors.h"
+
 namespace plughost {
 namespace {
 
@@ -240,15 +242,6 @@ void WriteRgbTiff(const std::string& path, const RgbImage& img, const RasterExtr
   if (hasExif) t.Patch32(exifPointer, t.Directory(exif.exif, 0, nullptr));
   WriteFile(path, t.bytes());
 }
-
-namespace {
-void PngError(png_structp png, png_const_charp msg) {
-  auto* why = static_cast<std::string*>(png_get_error_ptr(png));
-  if (why) *why = msg;
-  png_longjmp(png, 1);
-}
-void PngWarning(png_structp, png_const_charp) {}
-}  // namespace
 
 void WriteRgbPng(const std::string& path, const RgbImage& img, const RasterExtras& extras) {
   CheckImage(img);

@@ -5,7 +5,22 @@
 #include <cstdint>
 #include <map>
 
+#include "hostapi/PIGeneral.h"
+
 namespace plughost {
+
+class HostMemory;
+
+// The buffer and handle suites over one HostMemory. Their procedures are C callbacks without
+// a context, so they reach the memory of the session in progress through the one binding a
+// session sets while it lives (nullptr unbinds). `refuse`, when given, is asked before every
+// buffer or handle the plug-in asks for, and refuses it when it answers true.
+void BindMemorySuites(HostMemory* memory, bool (*refuse)() = nullptr);
+void FillBufferProcs(BufferProcs& procs);
+void FillHandleProcs(HandleProcs& procs);
+// The handle suite's new and dispose procedures, for records that carry them on their own.
+NewPIHandleProc MemorySuitesNewHandle();
+DisposePIHandleProc MemorySuitesDisposeHandle();
 
 class HostMemory {
  public:

@@ -18,6 +18,10 @@ constexpr Arch kHostArch = Arch::X64;
 constexpr Arch kHostArch = Arch::X86;
 #endif
 
+// True when the file begins as a Windows executable does ("MZ"): such a plug-in is for the
+// Windows plughost, and the native one says so instead of failing to load it.
+bool IsWindowsModule(const std::string& path);
+
 class PluginModule {
  public:
   // Throws std::runtime_error with the system's reason when the file cannot be loaded.
