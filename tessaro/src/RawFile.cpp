@@ -153,6 +153,8 @@ private:
         case 4:
           if (!is(kUndefined, 0)) return true;
           if (!ValuePlace(e, tag, length, place)) return false;
+          // The white-balance setting is the 16-bit value at byte 8, big-endian.
+          if (count >= 10) f_.newSettingsWb_ = bytes::Be16(p_ + place + 8);
           // Newer cameras keep their rotation sensor's reading at byte 140, big-endian.
           if (count >= 142 && f_.orientation_ == 1) {
             const std::uint16_t v = bytes::Be16(p_ + place + 140);

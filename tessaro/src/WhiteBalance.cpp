@@ -27,6 +27,37 @@ std::string CoefficientLines(const std::array<double, 4>& c, const char* r, cons
 
 }  // namespace
 
+std::string ShotWhiteBalanceName(const RawFile& file) {
+  // The 7D writes the newer settings table of 16-bit values; its white balance lies at byte 8.
+  if (file.GetModelCode() == 8 && file.NewSettingsWhiteBalance()) {
+    switch (*file.NewSettingsWhiteBalance()) {
+      case 0: return "auto";
+      case 1: return "daylight";
+      case 2: return "shade";
+      case 3: return "cloudy";
+      case 4: return "tungsten";
+      case 5: return "fluorescent";
+      default: return "unknown";
+    }
+  }
+  // The DiMAGE models write the camera-settings table of 32-bit values; value 3 is the white
+  // balance.
+  const std::vector<std::uint32_t>& settings = file.CameraSettings();
+  if (settings.size() < 4) return "error";
+  switch (settings[3]) {
+    case 0: return "auto";
+    case 1: return "daylight";
+    case 2: return "cloudy";
+    case 3: return "tungsten";
+    case 5: return "custom 1";
+    case 7: return "fluorescent";
+    case 8: return "fluorescent 2";
+    case 11: return "custom 2";
+    case 12: return "custom 3";
+    default: return "unknown";
+  }
+}
+
 CameraWb::CameraWb() {
   for (auto& p : presets) p = {1, 1, 1, 1};
 }
@@ -35,6 +66,7 @@ CameraWb CameraWb::FromFile(const RawFile& file) {
   CameraWb cam;
   if (!file.IsOpen()) return cam;
   cam.fileOpen = true;
+  cam.shotSettingName = ShotWhiteBalanceName(file);
   for (int p = 0; p < kWbPresetCount; ++p)
     for (int c = 0; c < 4; ++c) cam.presets[p][c] = file.WbCoefficient(p, c);
   cam.model = file.GetTemperatureModel();

@@ -171,10 +171,13 @@ Bytes MakeTtw(const MrwLayout& s) {
     t.AddUndefined(T::kMaker, s.settingsTag, b);
     maker = true;
   }
-  if (s.newSettingsRotation) {
+  if (s.newSettingsRotation || s.newSettingsWb) {
     Bytes b(160, 0);
-    b[140] = static_cast<std::uint8_t>(*s.newSettingsRotation >> 8);
-    b[141] = static_cast<std::uint8_t>(*s.newSettingsRotation);
+    const std::uint16_t rotation = s.newSettingsRotation.value_or(0), wb = s.newSettingsWb.value_or(0);
+    b[140] = static_cast<std::uint8_t>(rotation >> 8);
+    b[141] = static_cast<std::uint8_t>(rotation);
+    b[8] = static_cast<std::uint8_t>(wb >> 8);
+    b[9] = static_cast<std::uint8_t>(wb);
     t.AddUndefined(T::kMaker, 4, b);
     maker = true;
   }

@@ -61,6 +61,7 @@ struct MrwLayout {
   std::vector<std::uint32_t> cameraSettings;        // empty: no table
   std::uint16_t settingsTag = 3;                    // 1 or 3
   std::optional<std::uint16_t> newSettingsRotation; // tag 4, the value at byte 140
+  std::optional<std::uint16_t> newSettingsWb;       // tag 4, the value at byte 8
   std::vector<std::uint8_t> thumbnailJpeg;          // empty: none
   bool thumbnailAsUndefined = true;                 // tag 129, else tags 136 and 137
   bool zeroFirstThumbByte = true;                   // as the cameras store it

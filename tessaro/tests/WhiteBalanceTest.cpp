@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "TestFiles.h"
 #include "tessaro/WhiteBalance.h"
@@ -112,6 +115,43 @@ TEST(WhiteBalance, Texts) {
             "WB = Camera\nCamera = Tungsten\nCoef R = 1\nCoef G1= 1\nCoef G2= 1\nCoef B = 1\n");
   EXPECT_FALSE(WBCamera(1).IsUserDefined());
   EXPECT_TRUE(t.IsUserDefined());
+}
+
+// The shot's white balance as the camera names it, from either settings table, in the camera
+// setting's list name and suggestion.
+TEST(WhiteBalance, TheCamerasOwnNameForTheShot) {
+  MrwLayout s;
+  s.cameraSettings.assign(57, 0);
+  for (const auto& [value, name] : std::vector<std::pair<std::uint32_t, std::string>>{
+           {0, "auto"}, {1, "daylight"}, {2, "cloudy"}, {3, "tungsten"}, {5, "custom 1"}, {7, "fluorescent"},
+           {8, "fluorescent 2"}, {11, "custom 2"}, {12, "custom 3"}, {4, "unknown"}, {99, "unknown"}}) {
+    s.cameraSettings[3] = value;
+    const CameraWb cam = CamFrom(s);
+    EXPECT_EQ(cam.shotSettingName, name) << value;
+    EXPECT_EQ(WBCamera(0).ListName(cam), "Camera Setting (" + name + ")");
+    EXPECT_EQ(WBCamera(0).SuggestedName(cam), name);
+  }
+  // The older tag and the short table (widened after value 51) keep value 3 where it was.
+  s.settingsTag = 1;
+  s.cameraSettings.assign(56, 0);
+  s.cameraSettings[3] = 2;
+  EXPECT_EQ(CamFrom(s).shotSettingName, "cloudy");
+
+  // The 7D's newer table has its own numbering; other models do not read it.
+  MrwLayout d7;
+  d7.version = "21810002";
+  for (const auto& [value, name] : std::vector<std::pair<std::uint16_t, std::string>>{
+           {0, "auto"}, {1, "daylight"}, {2, "shade"}, {3, "cloudy"}, {4, "tungsten"}, {5, "fluorescent"},
+           {0x100, "unknown"}}) {
+    d7.newSettingsWb = value;
+    EXPECT_EQ(CamFrom(d7).shotSettingName, name) << value;
+  }
+  MrwLayout a1;
+  a1.newSettingsWb = 2;
+  const CameraWb noTable = CamFrom(a1);
+  EXPECT_EQ(noTable.shotSettingName, "error");  // the maker note lacks the table
+  EXPECT_EQ(WBCamera(0).ListName(noTable), "Camera Setting (error)");
+  EXPECT_EQ(WBCamera(0).ListName(CameraWb{}), "Camera Setting");
 }
 
 }  // namespace

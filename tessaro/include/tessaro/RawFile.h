@@ -92,6 +92,8 @@ public:
   bool SetDateTimeDigitised(std::string_view text);
 
   const std::vector<std::uint32_t>& CameraSettings() const { return cameraSettings_; }
+  // The white-balance setting of the newer settings table (maker-note tag 4), when present.
+  std::optional<std::uint16_t> NewSettingsWhiteBalance() const { return newSettingsWb_; }
   const std::string& Model() const { return model_; }
   const std::string& Software() const { return software_; }
   const std::vector<std::uint8_t>& UserComment() const { return userComment_; }
@@ -165,6 +167,7 @@ private:
   std::string model_, software_;
   std::vector<std::uint8_t> userComment_;
   std::vector<std::uint32_t> cameraSettings_;
+  std::optional<std::uint16_t> newSettingsWb_;
   std::optional<SubjectArea> subjectArea_;
   std::uint64_t thumbOffset_ = 0, thumbLength_ = 0;
 

@@ -26,6 +26,10 @@ struct CameraWb {
   static CameraWb FromFile(const RawFile& file);
 };
 
+// The camera's name for the white balance it was set to for the shot, from the maker note:
+// "unknown" for a value the camera's table does not name, "error" when the file lacks the data.
+std::string ShotWhiteBalanceName(const RawFile& file);
+
 // Temperature (kelvin, truncated) of a set of coefficients under the model; 0 when red or blue
 // is 0 or the model cannot place them.
 int TemperatureOf(const TemperatureModel& model, double red, double blue);
