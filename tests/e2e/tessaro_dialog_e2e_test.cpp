@@ -128,3 +128,21 @@ TEST_F(DialogSession, PresetsMadeInTheDialogAreSavedOnOk) {
 }
 
 }  // namespace
+
+TEST_F(DialogSession, PreviewFollowsSizeAndWarningsAndTheOptionsAreKept) {
+  Result r = Open("p.png", "read 802\npress 812\npick 820 1\nread 802\npick 821 3\npress 824\nread 600\npress 1\n");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.err.find("ui read 802: Preview 8 x 6 (1/8)\n"), std::string::npos) << r.err;  // the bundled 64 x 48
+  EXPECT_NE(r.err.find("ui read 802: Preview 16 x 12 (1/4), clipping shown\n"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("RIF values: 1 2 3 4 5 6 7 8 9 10 11 12"), std::string::npos);
+  EXPECT_NE(r.err.find("Profile: Dimage A1Mod (RAW g2200)"), std::string::npos);
+  const std::string ini = Slurp(Ini());
+  EXPECT_NE(ini.find("HighlightsWarningPost = 1\n"), std::string::npos) << ini;
+  EXPECT_NE(ini.find("PreviewSize = 2\n"), std::string::npos);
+  EXPECT_NE(ini.find("HistogramColor = 3\n"), std::string::npos);
+  EXPECT_NE(ini.find("HistogramScale = 1\n"), std::string::npos);
+  // Cancel keeps the file's options as they were.
+  Result c = Open("c.png", "press 813\npress 2\n");
+  EXPECT_NE(c.status, 0);
+  EXPECT_NE(Slurp(Ini()).find("FocusArea = 1\n"), std::string::npos);
+}

@@ -1,11 +1,16 @@
 #include "ConversionDialog.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
 #include "platform/ui.h"
+#include "tessaro/Colour.h"
 #include "tessaro/ConversionDialogModel.h"
+#include "tessaro/DialogInfo.h"
+#include "tessaro/DialogPreview.h"
+#include "tessaro/Histogram.h"
 
 namespace tessaro::plugin {
 namespace {
@@ -20,7 +25,15 @@ enum : int {
   kExtraSize = 410, kClipValues = 411, kHighlightsFix = 412, kConvertToMonitor = 413,
   kPresetList = 500, kPresetName = 501, kPresetApply = 502, kPresetSave = 503, kPresetDelete = 504,
   kDefaults = 505, kInfo = 600,
+  kPreview = 800, kHistogram = 801, kPreviewStatus = 802, kZoomView = 803, kUpdate = 806,
+  kLivePreview = 810, kWarnPre = 811, kWarnPost = 812, kFocusArea = 813, kColorManagement = 814, kZoomOn = 815,
+  kPreviewSize = 820, kHistColor = 821, kHistRange = 822, kHistSource = 823, kHistLog = 824, kHistCurves = 825,
+  kZoomFactor = 826,
 };
+
+// The preview's work between messages: this many rows a step.
+constexpr int kRowsPerStep = 16;
+enum : int { kMsgPreviewStep = 1 };
 
 // Each numeric control: its edit field at the base id, then the steps: +1 small down,
 // +2 small up, +3 large down, +4 large up, +5 typed-step down, +6 typed-step up.
@@ -71,12 +84,46 @@ public:
     }
     FillList(v, kSpaceList, spaces);
     FillList(v, kDepthList, {DepthName(0), DepthName(kDepth48)});
+    FillList(v, kPreviewSize, {"1/2", "1/4", "1/6", "1/8", "1/12", "1/16"});
+    FillList(v, kHistColor, {"RGB", "Luminance", "Red", "Green", "Blue"});
+    FillList(v, kHistRange, {"Full range", "Shadows", "Highlights"});
+    FillList(v, kHistSource, {"Raw values", "Preview"});
+    FillList(v, kZoomFactor, {"100%", "200%", "400%"});
+    LoadPlane();
     Refresh(v, 0);
+    StartPreview(v);
+  }
+
+  void OnPosted(DialogView& v, int message, intptr_t value) override {
+    if (message != kMsgPreviewStep || value != generation_ || !planeReady_) return;
+    if (renderer_.Step(kRowsPerStep)) ShowPreview(v);
+    else v.Post(kMsgPreviewStep, generation_);
+  }
+
+  void OnMouse(DialogView& v, int id, qm::platform::MouseEvent e, int32_t x, int32_t y, uint32_t) override {
+    if (id != kPreview || e != qm::platform::MouseEvent::Down || shown_.rgb.empty()) return;
+    // Back from the turned picture to the preview's own pixels, then to the plane's.
+    const int W = static_cast<int>(renderer_.Picture().width), H = static_cast<int>(renderer_.Picture().height);
+    int px = x, py = y;
+    switch (context_.rotation & 3) {
+      case 1: px = W - 1 - y; py = x; break;
+      case 2: px = W - 1 - x; py = H - 1 - y; break;
+      case 3: px = y; py = H - 1 - x; break;
+      default: break;
+    }
+    const int scale = PreviewOptions::From(model_.Places()).scale;
+    zoomX_ = std::clamp(px, 0, std::max(0, W - 1)) * scale + scale / 2;
+    zoomY_ = std::clamp(py, 0, std::max(0, H - 1)) * scale + scale / 2;
+    if (model_.Places().interpolationZoom) ShowZoom(v);
   }
 
   void OnCommand(DialogView& v, int id, int notify) override {
     if (refreshing_) return;
-    if (Handle(v, id, notify)) Refresh(v, notify == qm::platform::kNotifyEditChange ? id : 0);
+    if (Handle(v, id, notify)) {
+      Refresh(v, notify == qm::platform::kNotifyEditChange ? id : 0);
+      if (model_.Places().livePreview || forceUpdate_) StartPreview(v);
+      forceUpdate_ = false;
+    }
   }
 
   void OnClose(DialogView& v) override { v.End(qm::platform::kIdCancel); }
@@ -111,9 +158,15 @@ private:
       model_.SetCoefficients(c[0], c[1], c[2], c[3]);
       return true;
     }
+    GeneralSettings& g = model_.Places();
     if (notify == kNotifySelChange) {
       const int pick = v.SelectedListEntry(id);
       switch (id) {
+        case kPreviewSize: g.previewSize = pick + 1; return true;
+        case kHistColor: g.histogramColor = pick; return true;
+        case kHistRange: g.histogramRange = pick; return true;
+        case kHistSource: g.histogramSource = pick; return true;
+        case kZoomFactor: g.interpolationZoomFactor = pick; return true;
         case kWbList: model_.PickWb(pick); return true;
         case kToneList: model_.SetToneMode(pick); return true;
         case kMethodList: model_.SetMethod(pick); return true;
@@ -132,6 +185,15 @@ private:
         return false;
       case qm::platform::kIdCancel: v.End(qm::platform::kIdCancel); return false;
       case kExtraSize: model_.SetExtraSize(v.IsChecked(id)); return true;
+      case kLivePreview: g.livePreview = v.IsChecked(id); return true;
+      case kWarnPre: g.highlightsWarningPre = v.IsChecked(id); return true;
+      case kWarnPost: g.highlightsWarningPost = v.IsChecked(id); return true;
+      case kFocusArea: g.focusArea = v.IsChecked(id); return true;
+      case kColorManagement: g.colorManagement = v.IsChecked(id); return true;
+      case kZoomOn: g.interpolationZoom = v.IsChecked(id) ? 1 : 0; return true;
+      case kHistLog: g.histogramScale = v.IsChecked(id); return true;
+      case kHistCurves: g.histogramCurves = v.IsChecked(id); return true;
+      case kUpdate: forceUpdate_ = true; return true;
       case kClipValues: model_.SetClipValues(v.IsChecked(id)); return true;
       case kHighlightsFix: model_.SetHighlightsFix(v.IsChecked(id)); return true;
       case kConvertToMonitor: model_.SetConvertToMonitor(v.IsChecked(id)); return true;
@@ -187,23 +249,120 @@ private:
     const bool anyPreset = !presets.empty();
     v.EnableItem(kPresetApply, anyPreset);
     v.EnableItem(kPresetDelete, anyPreset);
+    const GeneralSettings& g = model_.Places();
+    v.SetChecked(kLivePreview, g.livePreview);
+    v.SetChecked(kWarnPre, g.highlightsWarningPre);
+    v.SetChecked(kWarnPost, g.highlightsWarningPost);
+    v.SetChecked(kFocusArea, g.focusArea);
+    v.SetChecked(kColorManagement, g.colorManagement);
+    v.SetChecked(kZoomOn, g.interpolationZoom != 0);
+    v.SetChecked(kHistLog, g.histogramScale);
+    v.SetChecked(kHistCurves, g.histogramCurves);
+    const HistogramOptions h = HistogramOptions::From(g);
+    v.SelectListEntry(kPreviewSize, std::clamp(g.previewSize, 1, 6) - 1);
+    v.SelectListEntry(kHistColor, h.color);
+    v.SelectListEntry(kHistRange, h.range);
+    v.SelectListEntry(kHistSource, h.source);
+    v.SelectListEntry(kZoomFactor, std::clamp(g.interpolationZoomFactor, 0, 2));
+    v.EnableItem(kZoomFactor, g.interpolationZoom != 0);
     v.SetItemText(kInfo, InfoText());
     refreshing_ = false;
   }
 
+  // The plane in the orientation the read expects to find it after the dialog.
+  void LoadPlane() {
+    RawFile& f = context_.file;
+    if (!f.HasPlane()) {
+      const int shown = f.Orientation();
+      if (context_.cameraOrientation) f.SetOrientation(context_.cameraOrientation);
+      const bool ok = f.LoadPlane();
+      f.SetOrientation(shown);
+      if (!ok) {
+        previewError_ = f.Error();
+        return;
+      }
+    }
+    planeReady_ = true;
+  }
+
+  int PlaneOrientation() const {
+    return context_.cameraOrientation ? context_.cameraOrientation : context_.file.Orientation();
+  }
+
+  // Starts a new picture; the old one stays up until the new one is complete.
+  void StartPreview(DialogView& v) {
+    ++generation_;
+    if (!planeReady_) {
+      v.SetItemText(kPreviewStatus, "No preview: " + previewError_);
+      return;
+    }
+    const PreviewOptions o = PreviewOptions::From(model_.Places());
+    std::string why;
+    if (!renderer_.Begin(context_.file, model_.Working(), camera_, o, PlaneOrientation(), &why)) {
+      v.SetItemText(kPreviewStatus, "No preview: " + why);
+      return;
+    }
+    v.Post(kMsgPreviewStep, generation_);
+  }
+
+  void ShowPreview(DialogView& v) {
+    const GeneralSettings& g = model_.Places();
+    shown_ = renderer_.Picture();
+    TurnPicture(shown_, context_.rotation);
+    const PreviewOptions o = PreviewOptions::From(g);
+    std::string status = "Preview " + std::to_string(shown_.width) + " x " + std::to_string(shown_.height) + " (1/" +
+                         std::to_string(o.scale) + ")";
+    if (o.warnBeforeTone || o.warnAfterTone) status += ", clipping shown";
+    if (o.colorManagement) status += ", monitor colours";
+    v.SetItemText(kPreviewStatus, status);
+    v.SetItemText(kPreview, "");
+    const qm::platform::ItemRect hr = v.ItemPlace(kHistogram);
+    DrawHistogram(renderer_.Counts(), HistogramOptions::From(g), &renderer_.Curves(), hr.Empty() ? 192 : hr.width,
+                  hr.Empty() ? 78 : hr.height, histogram_);
+    v.Redraw(kPreview);
+    if (g.interpolationZoom) ShowZoom(v);
+  }
+
+  void ShowZoom(DialogView& v) {
+    const GeneralSettings& g = model_.Places();
+    const qm::platform::ItemRect r = v.ItemPlace(kZoomView);
+    const int zoom = 1 << std::clamp(g.interpolationZoomFactor, 0, 2);
+    const RawFile& f = context_.file;
+    const int cx = zoomX_ >= 0 ? zoomX_ : static_cast<int>(f.PlaneWidth() / 2);
+    const int cy = zoomY_ >= 0 ? zoomY_ : static_cast<int>(f.PlaneHeight() / 2);
+    std::string why;
+    if (!RenderZoom(f, model_.Working(), camera_, PreviewOptions::From(g), cx, cy, r.Empty() ? 400 : r.width,
+                    r.Empty() ? 400 : r.height, zoom, zoomed_, &why)) {
+      v.SetItemText(kPreviewStatus, "No zoomed view: " + why);
+      return;
+    }
+    TurnPicture(zoomed_, context_.rotation);
+    v.Redraw(kZoomView);
+  }
+
   std::string InfoText() const {
     const RawFile& f = context_.file;
-    std::string t = f.Model();
-    if (!f.Software().empty()) t += ", " + f.Software();
-    const CameraWb cam = CameraWb::FromFile(f);
-    if (!cam.shotSettingName.empty()) t += "\nShot white balance: " + cam.shotSettingName;
-    return t;
+    DialogInfoInput in;
+    in.file = &f;
+    in.settings = &model_.Working();
+    in.camera = &camera_;
+    in.profileName = ProfileName(ProfileIndex(model_.Working(), f.GetModelCode(), f.GetColorGroup()));
+    in.lastConversionMs = context_.lastConversionMs;
+    return DialogInfoText(in);
   }
 
   DialogContext& context_;
   ConversionDialogModel model_;
   CameraWb camera_ = CameraWb::FromFile(context_.file);
   bool refreshing_ = false;
+  bool forceUpdate_ = false;
+  bool planeReady_ = false;
+  std::string previewError_;
+  PreviewRenderer renderer_;
+  intptr_t generation_ = 0;
+  RgbPicture shown_, zoomed_;
+  HistogramPicture histogram_;
+  int zoomX_ = -1, zoomY_ = -1;
 };
 
 }  // namespace

@@ -12,6 +12,9 @@ struct DialogContext {
   ConversionSettings& settings;  // edited in place
   SettingsFile& settingsFile;    // general options and preset lists
   bool host16Bit;                // 48 bits may be offered
+  int cameraOrientation = 0;     // the plane's orientation when loaded; 0: the file's
+  int rotation = 0;              // the host's quarter turns, shown in the previews
+  double lastConversionMs = -1;  // of this process's last conversion; negative: none yet
 };
 
 // What the dialog returns besides 0 (accepted) for a user who cancels.

@@ -15,6 +15,12 @@
 namespace tessaro::plugin {
 namespace {
 
+// The dialog's information window shows how long the last conversion took.
+double& LastConversionMs() {
+  static double ms = -1;
+  return ms;
+}
+
 // EXIF orientations in the order a quarter turn takes them.
 int TurnedOrientation(int orientation, int quarterTurns) {
   static const int kCycle[4] = {1, 6, 3, 8};
@@ -173,7 +179,7 @@ std::int16_t ReadSession::ReadStart(ReadHost& host) {
   if (ini.general.displayUI && mayShowDialog) {
     file_->SetOrientation(TurnedOrientation(cameraOrientation, rotation));
     if (ini.general.resetToDefaults) s.Reset();
-    DialogContext context{*file_, s, ini, host16Bit_};
+    DialogContext context{*file_, s, ini, host16Bit_, cameraOrientation, rotation, LastConversionMs()};
     const int r = RunConversionDialog(context);
     if (r == kDialogStop) return CleanUp(host, kCancelled);
     if (r != 0) return CleanUp(host, kDialogFailed);
@@ -310,6 +316,7 @@ std::int16_t ReadSession::ReadContinue(ReadHost& host) {
   }
 
   conversionMs_ = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started).count();
+  LastConversionMs() = conversionMs_;
   if (Log().On()) {
     Log().Printf("Processing file took: %.f ms\n", conversionMs_);
     Log().Append(std::string(36, '-') + "\n");
