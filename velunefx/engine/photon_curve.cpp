@@ -1,6 +1,7 @@
 #include "engine/photon_curve.h"
 
 #include <cmath>
+#include <cstring>
 
 namespace velune {
 
@@ -22,6 +23,19 @@ double curve_E_inv(double light, double hardness, double f0) {
   return std::atan(x) * 150.0 + 135.0;
 }
 
+namespace {
+uint64_t bits_of(double v) {
+  uint64_t b = 0;
+  std::memcpy(&b, &v, sizeof b);
+  return b;
+}
+double light_of(uint64_t b) {
+  double v = 0;
+  std::memcpy(&v, &b, sizeof v);
+  return v;
+}
+}  // namespace
+
 uint8_t LightToByte::direct(double light, double hardness, double f0) {
   const double r = std::floor(curve_E_inv(light, hardness, f0) + 0.5);
   return static_cast<uint8_t>(r < 0.0 ? 0.0 : (r > 255.0 ? 255.0 : r));
@@ -30,6 +44,18 @@ uint8_t LightToByte::direct(double light, double hardness, double f0) {
 LightToByte::LightToByte(double hardness) : hardness_(hardness), f0_(curve_F(0.0, hardness)) {
   for (int32_t k = 1; k < 256; ++k) {
     threshold_[k] = curve_E(k - 0.5, hardness);
+  }
+  const uint64_t lo = bits_of(threshold_[1]) >> kShift;
+  const uint64_t hi = bits_of(threshold_[255]) >> kShift;
+  if (threshold_[1] > 0.0 && hi >= lo && hi - lo < static_cast<uint64_t>(kBuckets)) {
+    first_bucket_ = lo;
+    bucket_count_ = static_cast<int32_t>(hi - lo + 1);
+    int32_t k = 0;
+    for (int32_t b = 0; b < bucket_count_; ++b) {
+      const double smallest = light_of((lo + static_cast<uint64_t>(b)) << kShift);
+      while (k < 255 && threshold_[k + 1] <= smallest) ++k;
+      start_[b] = static_cast<uint8_t>(k);
+    }
   }
 }
 
@@ -40,6 +66,18 @@ uint8_t LightToByte::operator()(double light) const {
   // k = how many thresholds lie at or below the light.
   int32_t lo = 0;  // threshold_[lo] <= light (threshold_[0] stands for 0)
   int32_t hi = 256;
+  if (bucket_count_ > 0) {
+    const uint64_t key = bits_of(light) >> kShift;
+    if (key < first_bucket_) {
+      hi = 1;
+    } else if (key - first_bucket_ >= static_cast<uint64_t>(bucket_count_)) {
+      lo = 255;
+    } else {
+      lo = start_[key - first_bucket_];
+      while (lo < 255 && threshold_[lo + 1] <= light) ++lo;
+      hi = lo + 1;
+    }
+  }
   while (hi - lo > 1) {
     const int32_t mid = (lo + hi) / 2;
     if (threshold_[mid] <= light) {

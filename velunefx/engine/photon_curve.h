@@ -40,6 +40,13 @@ class LightToByte {
   double hardness_;
   double f0_;
   double threshold_[256] = {};  // [k], k >= 1: the light where the byte becomes k
+  // Where the search starts, by the light's top bits (exponent and 7 mantissa bits): the
+  // count of thresholds at or below the smallest light with those bits.
+  static constexpr int32_t kBuckets = 8192;
+  static constexpr int kShift = 45;
+  uint64_t first_bucket_ = 0;
+  int32_t bucket_count_ = 0;  // 0: the range is too wide, search the whole table
+  uint8_t start_[kBuckets] = {};
 };
 
 // Photon value of one channel level: brightness * E(v), as the engine tabulates it.
