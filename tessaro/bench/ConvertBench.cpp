@@ -120,10 +120,11 @@ void BM_Convert(benchmark::State& state) {
         break;
       }
       std::fprintf(o, "P6\n%d %d\n65535\n", conv.Window().width, conv.Window().height);
-      std::vector<std::uint8_t> row(conv.RowBytes());
+      // The file takes big-endian values; swapped as whole words, which the compiler vectorises.
+      std::vector<std::uint16_t> row(conv.RowBytes() / 2);
       while (conv.NextRow(row.data())) {
-        for (std::size_t i = 0; i < row.size(); i += 2) std::swap(row[i], row[i + 1]);
-        std::fwrite(row.data(), 1, row.size(), o);
+        for (std::uint16_t& v : row) v = static_cast<std::uint16_t>(v << 8 | v >> 8);
+        std::fwrite(row.data(), 2, row.size(), o);
       }
       std::fclose(o);
     }

@@ -112,6 +112,27 @@ TEST(ColourMatrices, RowsAgreeWithTheFormulaPerPixel) {
     }
 }
 
+// The 16-bit rows take pixels in pairs: every width, odd ones included, must give exactly the
+// single-pixel result, extremes and strong saturation too.
+TEST(ColourMatrices, SixteenBitRowsMatchThePixelExactly) {
+  std::mt19937 rng(11);
+  for (int space : {2, 3, 7})
+    for (int sat : {-70, -50, 0, 35, 100})
+      for (std::size_t w : {std::size_t{1}, std::size_t{2}, std::size_t{3}, std::size_t{7}, std::size_t{65}}) {
+        ColourConverter c;
+        ASSERT_TRUE(c.Start(With(space, sat), nullptr, 16));
+        std::vector<std::uint16_t> in(3 * w), out(3 * w);
+        for (auto& v : in) v = static_cast<std::uint16_t>(rng() % 3 == 0 ? (rng() % 2) * 4095 : rng() % 4096);
+        c.Row(in.data(), w, out.data());
+        for (std::size_t p = 0; p < w; ++p) {
+          double px[3];
+          c.Pixel(in.data() + 3 * p, px);
+          for (std::size_t k = 0; k < 3; ++k)
+            ASSERT_EQ(out[3 * p + k], To16Bit(px[k])) << space << " " << sat << " w " << w << " px " << p;
+        }
+      }
+}
+
 TEST(ColourMatrices, CameraSpaceReadsSignedRifValues) {
   testing::MrwLayout l;
   // Y row (offsets 32, 34, 38, 36), Cb (40..46), Cr (48..54), in 1/256: 32..54 are values 16..23.
