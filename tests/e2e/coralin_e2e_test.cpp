@@ -73,7 +73,8 @@ class Workdir {
 
   Result Run(const std::vector<std::string>& args) const {
     std::string cmd = "XDG_CONFIG_HOME=" + Quote((dir_ / "config").string()) + " ";
-    cmd += kWine.empty() ? Quote(host_.string()) : Quote(kWine) + " " + Quote(host_.string());
+    // Under Wine a window left waiting for a user would stall the run: it ends as a failure.
+    cmd += kWine.empty() ? Quote(host_.string()) : "timeout 240 " + Quote(kWine) + " " + Quote(host_.string());
     for (const auto& a : args) cmd += " " + Quote(a);
     cmd += " >" + Quote((dir_ / "stdout").string()) + " 2>" + Quote((dir_ / "stderr").string());
     Result r;
@@ -179,6 +180,19 @@ TEST(CoralinEndToEnd, PlayedBackSettingsWriteWhatLibjpegWrites) {
     EXPECT_FALSE(Has(r.err, "dialog \"Coralin")) << "a played-back step shows no dialog: " << r.err;
     EXPECT_EQ(Slurp(out), Reference(flat, c.settings, c.dpi)) << c.descriptor;
   }
+}
+
+// A name the save dialog cannot take ends the run with an error and no file, never with a
+// dialog left open (under Wine the system dialog refuses a folder that does not exist).
+TEST(CoralinEndToEnd, SaveNameInAMissingFolderEndsTheRun) {
+  Workdir wd;
+  Spit(wd / "step.desc", "crQu long 85\n");
+  const fs::path out = wd / "no such folder" / "out.jpg";
+  Result r = wd.Filter(kSamples / "picture.png", {"--descriptor", HostPath(wd / "step.desc"), "--save-as", HostPath(out)});
+  EXPECT_NE(r.status, 0) << r.err;
+  EXPECT_NE(r.status, 124) << "the run was left waiting: " << r.err;
+  EXPECT_FALSE(fs::exists(out));
+  EXPECT_FALSE(fs::exists(out.parent_path()));
 }
 
 TEST(CoralinEndToEnd, RecordedStepPlaysBackToTheSameFile) {

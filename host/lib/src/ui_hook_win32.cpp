@@ -12,6 +12,8 @@ namespace {
 UiScript* g_script = nullptr;
 HHOOK g_hook = nullptr;
 constexpr UINT_PTR kAnswerTimer = 0x51A7;
+// Set on a dialog once it has been reported (and, on a file dialog, answered).
+const char kAnsweredProp[] = "qm.plughost.answered";
 
 struct ChildText {
   int id;
@@ -35,21 +37,25 @@ BOOL CALLBACK CollectText(HWND child, LPARAM lp) {
 }
 
 // The system's file dialog: its file-name field (cmb13 in Explorer-style dialogs, edt1 in
-// older ones) takes --save-as, and OK; without it the user cancels.
+// older ones) takes --save-as, and OK; without it the user cancels. A dialog that is still
+// open on a later tick refused the name (a folder that does not exist, say, after its message
+// box was answered): it is cancelled then, so nothing is left waiting for a user.
 bool AnswerFileDialog(HWND dlg) {
   HWND name = GetDlgItem(dlg, 1148);
   if (!name) name = GetDlgItem(dlg, 1152);
   if (!name || !GetDlgItem(dlg, IDOK) || !GetDlgItem(dlg, 1136)) return false;
-  static HWND answered = nullptr;
-  if (answered == dlg) return true;
-  answered = dlg;
-  char filter[256] = {};
-  GetDlgItemTextA(dlg, 1136, filter, sizeof filter);
-  g_script->ReportSaveDialog(filter, g_script->SaveAs());
-  if (g_script->SaveAs()) {
+  const auto tries = reinterpret_cast<intptr_t>(GetPropA(dlg, kAnsweredProp));
+  SetPropA(dlg, kAnsweredProp, reinterpret_cast<HANDLE>(tries + 1));
+  if (tries == 0) {
+    char filter[256] = {};
+    GetDlgItemTextA(dlg, 1136, filter, sizeof filter);
+    g_script->ReportSaveDialog(filter, g_script->SaveAs());
+  }
+  if (tries == 0 && g_script->SaveAs()) {
     SetWindowTextA(name, g_script->SaveAs()->c_str());
     PostMessageA(dlg, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dlg, IDOK)));
   } else {
+    if (tries > 0) g_script->ReportSaveDialog("refused the name", std::nullopt);
     PostMessageA(dlg, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
   }
   return true;
@@ -57,10 +63,12 @@ bool AnswerFileDialog(HWND dlg) {
 
 void CALLBACK Answer(HWND dlg, UINT, UINT_PTR, DWORD) {
   if (!g_script) return;
+  // A dialog with a modal window of its own up (a prompt, a message box) waits for it: the
+  // script's next actions belong to that window, whose loop runs this timer too.
+  if (!IsWindowEnabled(dlg) || !IsWindowVisible(dlg)) return;
   if (AnswerFileDialog(dlg)) return;
-  static HWND reported = nullptr;
-  if (reported != dlg) {
-    reported = dlg;
+  if (!GetPropA(dlg, kAnsweredProp)) {
+    SetPropA(dlg, kAnsweredProp, reinterpret_cast<HANDLE>(1));
     char caption[512] = {};
     GetWindowTextA(dlg, caption, sizeof caption);
     std::vector<ChildText> children;
@@ -102,6 +110,7 @@ LRESULT CALLBACK AfterMessage(int code, WPARAM wp, LPARAM lp) {
     const auto* m = reinterpret_cast<const CWPRETSTRUCT*>(lp);
     // Answer once the dialog has been initialised and had a moment on screen.
     if (m->message == WM_INITDIALOG) SetTimer(m->hwnd, kAnswerTimer, AnswerDelay(), Answer);
+    if (m->message == WM_DESTROY && GetPropA(m->hwnd, kAnsweredProp)) RemovePropA(m->hwnd, kAnsweredProp);
   }
   return CallNextHookEx(g_hook, code, wp, lp);
 }
