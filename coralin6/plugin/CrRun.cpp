@@ -153,6 +153,7 @@ std::string CrRun::ChoosePath(const CrParameters& p) {
   ask.filterName = "JPEG Files";
   ask.patterns = "*.JPG;*.JPEG";
   ask.capacity = 260;
+  ask.placeHighCentre = true;
   std::string path;
   if (!qm::platform::AskSaveFileName(ask, path) || path.empty())
     throw HnErrorCode(kHnErrCancelled, 0, __FILE__, __LINE__);

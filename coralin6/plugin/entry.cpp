@@ -12,6 +12,7 @@
 #include "HnCode/HnErrorCode.h"
 #include "hostapi/PIAbout.h"
 #include "hostapi/PIFilter.h"
+#include "coralin/CrDialogController.h"
 #include "platform/ui.h"
 #include "pssupport/memory.h"
 
@@ -184,7 +185,7 @@ PI_ENTRY_POINT(ENTRYPOINT) {
   if (selector == filterSelectorAbout) {
     const auto* about = static_cast<const AboutRecord*>(pluginParamBlock);
     AboutBox box;
-    qm::platform::RunModalDialog("#109", about ? OwnerOf(about->platformData) : nullptr, box);
+    coralin::CrShowAboutBox(box, about ? OwnerOf(about->platformData) : nullptr);
     return;
   }
   // Any other selector leaves the result as the host set it.

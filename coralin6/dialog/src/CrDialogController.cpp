@@ -70,7 +70,7 @@ CrDialogController::~CrDialogController() {
 bool CrDialogController::Run(qm::platform::NativeWindow owner) {
   engine_.SetMode(CrMode::kDialog);
   engine_.SetView(this);
-  const intptr_t r = qm::platform::RunModalDialog("#101", owner, *this);
+  const intptr_t r = CrShowSettingsDialog(*this, owner);
   engine_.SetView(nullptr);
   engine_.SetMode(CrMode::kIdle);
   view_ = nullptr;

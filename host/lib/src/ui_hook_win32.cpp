@@ -3,13 +3,20 @@
 #include <windows.h>
 
 #include <cstdlib>
+#include <cstring>
+#include <exception>
+#include <list>
 
+#include "platform/resources.h"
+#include "platform/ui.h"
+#include "plughost/image.h"
 #include "plughost/ui_script.h"
 
 namespace plughost {
 namespace {
 
 UiScript* g_script = nullptr;
+HWND g_shotDialog = nullptr;  // the dialog whose actions are being taken
 HHOOK g_hook = nullptr;
 constexpr UINT_PTR kAnswerTimer = 0x51A7;
 // Set on a dialog once it has been reported (and, on a file dialog, answered).
@@ -61,6 +68,217 @@ bool AnswerFileDialog(HWND dlg) {
   return true;
 }
 
+// Message boxes and other dialogs with nothing to set: a button id, Enter or the close box.
+void AnswerPlainly(HWND dlg) {
+  int32_t action = g_script->Next();
+  if (action == QM_ACTION_DEFAULT) {
+    LRESULT def = SendMessageA(dlg, DM_GETDEFID, 0, 0);
+    action = HIWORD(def) == DC_HASDEFID ? static_cast<int32_t>(LOWORD(def)) : int32_t{QM_ACTION_CLOSE};
+  }
+  if (action == QM_ACTION_CLOSE)
+    PostMessageA(dlg, WM_CLOSE, 0, 0);
+  else
+    PostMessageA(dlg, WM_COMMAND, MAKEWPARAM(action, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dlg, action)));
+}
+
+int32_t KindOf(HWND item) {
+  using qm::res::ItemKind;
+  char cls[32] = {};
+  GetClassNameA(item, cls, sizeof cls);
+  const LONG style = GetWindowLongA(item, GWL_STYLE);
+  ItemKind k = ItemKind::Ltext;
+  if (lstrcmpiA(cls, "Button") == 0) {
+    switch (style & BS_TYPEMASK) {
+      case BS_CHECKBOX: case BS_AUTOCHECKBOX: case BS_3STATE: case BS_AUTO3STATE: k = ItemKind::Checkbox; break;
+      case BS_RADIOBUTTON: case BS_AUTORADIOBUTTON: k = ItemKind::Radio; break;
+      case BS_GROUPBOX: k = ItemKind::Groupbox; break;
+      case BS_DEFPUSHBUTTON: k = ItemKind::Defpushbutton; break;
+      default: k = ItemKind::Pushbutton; break;
+    }
+  } else if (lstrcmpiA(cls, "Edit") == 0) {
+    k = ItemKind::Edit;
+  } else if (lstrcmpiA(cls, "ComboBox") == 0) {
+    k = ItemKind::Combobox;
+  } else if (lstrcmpiA(cls, "ListBox") == 0) {
+    k = ItemKind::Listbox;
+  } else if (lstrcmpiA(cls, "Static") == 0) {
+    const LONG t = style & SS_TYPEMASK;
+    k = t == SS_ICON ? ItemKind::Icon : t == SS_BITMAP ? ItemKind::Bitmap : t == SS_CENTER ? ItemKind::Ctext
+        : t == SS_RIGHT ? ItemKind::Rtext : t == SS_ETCHEDFRAME ? ItemKind::Custom : ItemKind::Ltext;
+  }
+  return static_cast<int32_t>(k);
+}
+
+// The live dialog as the script's reads see it.
+struct Snapshot {
+  struct Held {
+    std::string text;
+    std::vector<std::string> entries;
+    std::vector<const char*> entryPointers;
+  };
+  explicit Snapshot(HWND dlg) {
+    char caption[512] = {};
+    GetWindowTextA(dlg, caption, sizeof caption);
+    captionText = caption;
+    for (HWND c = GetWindow(dlg, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+      if (GetParent(c) != dlg) continue;
+      held.emplace_back();
+      Held& h = held.back();
+      const int n = GetWindowTextLengthA(c);
+      h.text.assign(static_cast<size_t>(n) + 1, '\0');
+      GetWindowTextA(c, h.text.data(), n + 1);
+      h.text.resize(static_cast<size_t>(n));
+      QmHeadlessItem it{};
+      it.id = GetDlgCtrlID(c);
+      it.kind = KindOf(c);
+      it.enabled = IsWindowEnabled(c) ? 1 : 0;
+      it.checked = SendMessageA(c, BM_GETCHECK, 0, 0) == BST_CHECKED ? 1 : 0;
+      it.selected = -1;
+      if (it.kind == static_cast<int32_t>(qm::res::ItemKind::Combobox)) {
+        it.selected = static_cast<int32_t>(SendMessageA(c, CB_GETCURSEL, 0, 0));
+        const auto count = static_cast<int>(SendMessageA(c, CB_GETCOUNT, 0, 0));
+        for (int e = 0; e < count; ++e) {
+          const auto len = static_cast<size_t>(SendMessageA(c, CB_GETLBTEXTLEN, static_cast<WPARAM>(e), 0));
+          std::string t(len + 1, '\0');
+          SendMessageA(c, CB_GETLBTEXT, static_cast<WPARAM>(e), reinterpret_cast<LPARAM>(t.data()));
+          t.resize(std::strlen(t.c_str()));
+          h.entries.push_back(t);
+        }
+      } else {
+        it.checked = it.kind == static_cast<int32_t>(qm::res::ItemKind::Checkbox) ||
+                             it.kind == static_cast<int32_t>(qm::res::ItemKind::Radio)
+                         ? it.checked
+                         : 0;
+      }
+      RECT r{};
+      GetWindowRect(c, &r);
+      MapWindowPoints(nullptr, dlg, reinterpret_cast<POINT*>(&r), 2);
+      it.left = r.left;
+      it.top = r.top;
+      it.width = r.right - r.left;
+      it.height = r.bottom - r.top;
+      items.push_back(it);
+    }
+    // Texts and entries point into `held`, complete now.
+    for (size_t i = 0; i < items.size(); ++i) {
+      Held& h = held[i];
+      for (const std::string& e : h.entries) h.entryPointers.push_back(e.c_str());
+      items[i].text = h.text.c_str();
+      items[i].entryCount = static_cast<int32_t>(h.entries.size());
+      items[i].entries = h.entryPointers.data();
+    }
+    dialog = QmHeadlessDialog{};
+    dialog.name = "";
+    dialog.caption = captionText.c_str();
+    dialog.itemCount = static_cast<int32_t>(items.size());
+    dialog.items = items.data();
+  }
+  std::string captionText;
+  std::vector<Held> held;
+  std::vector<QmHeadlessItem> items;
+  QmHeadlessDialog dialog{};
+};
+
+// What the script asks, done to the real controls as a user's hand would.
+void Perform(HWND dlg, const UiAction& a) {
+  using K = UiAction::Kind;
+  HWND item = a.id ? GetDlgItem(dlg, a.id) : nullptr;
+  switch (a.kind) {
+    case K::Press: {
+      char cls[32] = {};
+      if (item) GetClassNameA(item, cls, sizeof cls);
+      // A click changes a check box's state before the dialog hears of it.
+      if (item && lstrcmpiA(cls, "Button") == 0) PostMessageA(item, BM_CLICK, 0, 0);
+      else PostMessageA(dlg, WM_COMMAND, MAKEWPARAM(a.id, BN_CLICKED), reinterpret_cast<LPARAM>(item));
+      break;
+    }
+    case K::Set:
+      // The field tells the dialog of the change itself (EN_CHANGE).
+      if (item) SetWindowTextA(item, a.text.c_str());
+      break;
+    case K::Pick:
+      if (item) {
+        SendMessageA(item, CB_SETCURSEL, static_cast<WPARAM>(a.value), 0);
+        PostMessageA(dlg, WM_COMMAND, MAKEWPARAM(a.id, CBN_SELCHANGE), reinterpret_cast<LPARAM>(item));
+      }
+      break;
+    case K::Mouse:
+      if (item) {
+        WPARAM keys = (a.keys & QM_KEY_CTRL ? MK_CONTROL : 0) | (a.keys & QM_KEY_SHIFT ? MK_SHIFT : 0);
+        UINT msg = WM_MOUSEMOVE;
+        if (a.value == QM_MOUSE_DOWN) msg = WM_LBUTTONDOWN, keys |= MK_LBUTTON;
+        else if (a.value == QM_MOUSE_UP) msg = WM_LBUTTONUP;
+        else keys |= MK_LBUTTON;
+        SendMessageA(item, msg, keys, MAKELPARAM(a.x, a.y));
+      }
+      break;
+    case K::Size: {
+      RECT w{0, 0, a.x, a.y};
+      AdjustWindowRectEx(&w, static_cast<DWORD>(GetWindowLongA(dlg, GWL_STYLE)), FALSE,
+                         static_cast<DWORD>(GetWindowLongA(dlg, GWL_EXSTYLE)));
+      SetWindowPos(dlg, nullptr, 0, 0, w.right - w.left, w.bottom - w.top, SWP_NOMOVE | SWP_NOZORDER);
+      break;
+    }
+    case K::Close: PostMessageA(dlg, WM_CLOSE, 0, 0); break;
+    default: {
+      const LRESULT def = SendMessageA(dlg, DM_GETDEFID, 0, 0);
+      if (HIWORD(def) == DC_HASDEFID)
+        PostMessageA(dlg, WM_COMMAND, MAKEWPARAM(LOWORD(def), BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dlg, LOWORD(def))));
+      else
+        PostMessageA(dlg, WM_CLOSE, 0, 0);
+      break;
+    }
+  }
+}
+
+// The dialog as it is on screen, saved as PNG.
+bool SaveShot(HWND dlg, const std::string& path) {
+  RECT r{};
+  if (!dlg || !GetWindowRect(dlg, &r)) return false;
+  const int w = r.right - r.left, h = r.bottom - r.top;
+  if (w <= 0 || h <= 0) return false;
+  RedrawWindow(dlg, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+  HDC screen = GetDC(nullptr);
+  HDC mem = CreateCompatibleDC(screen);
+  BITMAPINFO bi{};
+  bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+  bi.bmiHeader.biWidth = w;
+  bi.bmiHeader.biHeight = -h;
+  bi.bmiHeader.biPlanes = 1;
+  bi.bmiHeader.biBitCount = 32;
+  bi.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  HBITMAP dib = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+  bool ok = false;
+  if (dib && bits) {
+    HGDIOBJ old = SelectObject(mem, dib);
+    ok = BitBlt(mem, 0, 0, w, h, screen, r.left, r.top, SRCCOPY) != FALSE;
+    SelectObject(mem, old);
+    GdiFlush();
+    Image img;
+    img.width = w;
+    img.height = h;
+    img.hasAlpha = false;
+    img.rgba.resize(static_cast<size_t>(w) * static_cast<size_t>(h) * 4);
+    const auto* p = static_cast<const uint8_t*>(bits);
+    for (size_t i = 0; i < img.rgba.size(); i += 4) {
+      img.rgba[i] = p[i + 2];
+      img.rgba[i + 1] = p[i + 1];
+      img.rgba[i + 2] = p[i];
+      img.rgba[i + 3] = 255;
+    }
+    try {
+      if (ok) WritePng(path, img);
+    } catch (const std::exception&) {
+      ok = false;
+    }
+  }
+  if (dib) DeleteObject(dib);
+  DeleteDC(mem);
+  ReleaseDC(nullptr, screen);
+  return ok;
+}
+
 void CALLBACK Answer(HWND dlg, UINT, UINT_PTR, DWORD) {
   if (!g_script) return;
   // A dialog with a modal window of its own up (a prompt, a message box) waits for it: the
@@ -83,15 +301,18 @@ void CALLBACK Answer(HWND dlg, UINT, UINT_PTR, DWORD) {
       else texts.push_back(c.text);
     g_script->Report(messageBox, caption, texts);
   }
-  int32_t action = g_script->Next();
-  if (action == QM_ACTION_DEFAULT) {
-    LRESULT def = SendMessageA(dlg, DM_GETDEFID, 0, 0);
-    action = HIWORD(def) == DC_HASDEFID ? static_cast<int32_t>(LOWORD(def)) : int32_t{QM_ACTION_CLOSE};
+  const auto owner = reinterpret_cast<HMODULE>(GetWindowLongPtrA(dlg, GWLP_HINSTANCE));
+  if (!owner || owner == GetModuleHandleA("user32.dll")) {
+    AnswerPlainly(dlg);
+    return;
   }
-  if (action == QM_ACTION_CLOSE)
-    PostMessageA(dlg, WM_CLOSE, 0, 0);
-  else
-    PostMessageA(dlg, WM_COMMAND, MAKEWPARAM(action, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dlg, action)));
+  // The plug-in's own dialog: the whole script, against its live controls.
+  const bool busy = GetPropA(dlg, qm::platform::kDialogBusyProperty) != nullptr;
+  Snapshot shot(dlg);
+  g_shotDialog = dlg;
+  std::optional<UiAction> a = g_script->NextAction(&shot.dialog, busy);
+  g_shotDialog = nullptr;
+  if (a) Perform(dlg, *a);
 }
 
 // How long a dialog shows before its answer: 300 ms, or QM_ANSWER_DELAY_MS (1 to 600000)
@@ -109,7 +330,9 @@ LRESULT CALLBACK AfterMessage(int code, WPARAM wp, LPARAM lp) {
   if (code == HC_ACTION) {
     const auto* m = reinterpret_cast<const CWPRETSTRUCT*>(lp);
     // Answer once the dialog has been initialised and had a moment on screen.
-    if (m->message == WM_INITDIALOG) SetTimer(m->hwnd, kAnswerTimer, AnswerDelay(), Answer);
+    // A dialog inside another (a file dialog's hook page) is answered with its parent.
+    if (m->message == WM_INITDIALOG && !(GetWindowLongA(m->hwnd, GWL_STYLE) & WS_CHILD))
+      SetTimer(m->hwnd, kAnswerTimer, AnswerDelay(), Answer);
     if (m->message == WM_DESTROY && GetPropA(m->hwnd, kAnsweredProp)) RemovePropA(m->hwnd, kAnsweredProp);
   }
   return CallNextHookEx(g_hook, code, wp, lp);
@@ -119,10 +342,12 @@ LRESULT CALLBACK AfterMessage(int code, WPARAM wp, LPARAM lp) {
 
 UiScript::Win32Hook::Win32Hook(UiScript& script) {
   g_script = &script;
+  script.SetShooter([](const std::string& path) { return SaveShot(g_shotDialog, path); });
   g_hook = SetWindowsHookExA(WH_CALLWNDPROCRET, AfterMessage, nullptr, GetCurrentThreadId());
 }
 
 UiScript::Win32Hook::~Win32Hook() {
+  if (g_script) g_script->SetShooter(nullptr);
   if (g_hook) UnhookWindowsHookEx(g_hook);
   g_hook = nullptr;
   g_script = nullptr;

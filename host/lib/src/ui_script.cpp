@@ -113,6 +113,14 @@ bool ParseUiLine(const std::string& raw, std::optional<UiAction>& action, std::s
       why = "size takes a positive width and height";
       return false;
     }
+  } else if (verb == "shot") {
+    a.kind = K::Shot;
+    a.text = line;
+    line.clear();
+    if (a.text.empty()) {
+      why = "shot needs a file name";
+      return false;
+    }
   } else if (verb == "close" || verb == "default") {
     a.kind = verb == "close" ? K::Close : K::Default;
   } else {
@@ -123,7 +131,7 @@ bool ParseUiLine(const std::string& raw, std::optional<UiAction>& action, std::s
     why = "unexpected \"" + line + "\" after " + verb;
     return false;
   }
-  if (a.busy && (a.kind == K::Read || a.kind == K::List || a.kind == K::Place)) {
+  if (a.busy && (a.kind == K::Read || a.kind == K::List || a.kind == K::Place || a.kind == K::Shot)) {
     why = "reads wait until the dialog is idle; drop \"busy\"";
     return false;
   }
@@ -186,6 +194,13 @@ std::optional<UiAction> UiScript::NextAction(const QmHeadlessDialog* shown, bool
     ++next_;
     if (a.kind == UiAction::Kind::Read || a.kind == UiAction::Kind::List || a.kind == UiAction::Kind::Place) {
       if (shown) ReadBack(a, *shown);
+      continue;
+    }
+    if (a.kind == UiAction::Kind::Shot) {
+      const bool taken = shooter_ && shooter_(a.text);
+      if (report_)
+        std::fprintf(report_, "plughost: ui shot %s: %s\n", a.text.c_str(),
+                     taken ? "saved" : shooter_ ? "could not be saved" : "a headless dialog has no pixels");
       continue;
     }
     return a;

@@ -251,6 +251,12 @@ class HeadlessView final : public DialogView {
 void SetResourceModule(void* module) { g_module = module; }
 void* ResourceModule() { return g_module; }
 
+// Nothing here is drawn by a window system: the native part has no one to talk to.
+intptr_t RunModalDialog(const char* templateName, NativeWindow parent, DialogController& controller,
+                        NativeDialogPart*) {
+  return RunModalDialog(templateName, parent, controller);
+}
+
 intptr_t RunModalDialog(const char* templateName, NativeWindow, DialogController& controller) {
   const res::Dialog* tpl = res::ThisModule().FindDialog(templateName);
   if (!tpl) return -1;

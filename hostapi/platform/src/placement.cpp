@@ -14,4 +14,8 @@ Point PlaceDialog(const ScreenRect& parent, int32_t width, int32_t height, int32
   return p;
 }
 
+Point PlaceHighCentreIn(int32_t areaWidth, int32_t areaHeight, int32_t width, int32_t height) {
+  return {width < areaWidth ? (areaWidth - width) / 2 : 0, height < areaHeight ? (areaHeight - height) / 3 : 0};
+}
+
 }  // namespace qm::platform

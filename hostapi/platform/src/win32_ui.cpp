@@ -73,10 +73,22 @@ class Win32View final : public DialogView {
     return {r.left, r.top, r.right - r.left, r.bottom - r.top};
   }
   void PlaceItem(int id, const ItemRect& r) override {
+    if (id == 0) {
+      // The dialog's own client size.
+      RECT w{0, 0, r.width, r.height};
+      AdjustWindowRectEx(&w, static_cast<DWORD>(GetWindowLongA(hwnd_, GWL_STYLE)), FALSE,
+                         static_cast<DWORD>(GetWindowLongA(hwnd_, GWL_EXSTYLE)));
+      SetWindowPos(hwnd_, nullptr, 0, 0, w.right - w.left, w.bottom - w.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+      return;
+    }
     if (HWND item = GetDlgItem(hwnd_, id))
       SetWindowPos(item, nullptr, r.left, r.top, r.width, r.height, SWP_NOZORDER | SWP_NOACTIVATE);
   }
   void Redraw(int id, const ItemRect& r) override {
+    if (id == 0) {
+      InvalidateRect(hwnd_, nullptr, TRUE);
+      return;
+    }
     HWND item = GetDlgItem(hwnd_, id);
     if (!item) return;
     RECT rc{r.left, r.top, r.left + r.width, r.top + r.height};
@@ -87,6 +99,8 @@ class Win32View final : public DialogView {
   }
   void Pump() override {
     // Input and painting only: the controller's own messages wait for the dialog's loop.
+    const bool outer = !GetPropA(hwnd_, kDialogBusyProperty);
+    if (outer) SetPropA(hwnd_, kDialogBusyProperty, reinterpret_cast<HANDLE>(1));
     MSG m;
     while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
       if (m.hwnd == hwnd_ && m.message >= WM_APP && m.message < 0xC000) {
@@ -100,6 +114,7 @@ class Win32View final : public DialogView {
     }
     for (const MSG& m2 : deferred_) PostMessageA(m2.hwnd, m2.message, m2.wParam, m2.lParam);
     deferred_.clear();
+    if (outer && IsWindow(hwnd_)) RemovePropA(hwnd_, kDialogBusyProperty);
   }
 
  private:
@@ -110,6 +125,7 @@ class Win32View final : public DialogView {
 struct Session {
   DialogController* controller;
   std::unique_ptr<Win32View> view;
+  NativeDialogPart* part;
 };
 
 void PlaceOverParent(HWND dlg) {
@@ -132,12 +148,18 @@ void PlaceOverParent(HWND dlg) {
 
 INT_PTR CALLBACK DialogProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   auto* s = reinterpret_cast<Session*>(GetWindowLongPtrA(hwnd, DWLP_USER));
+  if (s && s->part && s->view && msg != WM_INITDIALOG) {
+    intptr_t result = 0;
+    if (s->part->OnMessage(*s->view, hwnd, msg, wp, lp, result)) return result;
+  }
   switch (msg) {
     case WM_INITDIALOG: {
       s = reinterpret_cast<Session*>(lp);
       SetWindowLongPtrA(hwnd, DWLP_USER, lp);
       s->view = std::make_unique<Win32View>(hwnd);
       PlaceOverParent(hwnd);
+      intptr_t ignored = 0;
+      if (s->part) s->part->OnMessage(*s->view, hwnd, msg, wp, lp, ignored);
       s->controller->OnInit(*s->view);
       return TRUE;
     }
@@ -178,7 +200,12 @@ void SetResourceModule(void* module) { g_module = module; }
 void* ResourceModule() { return g_module ? g_module : &__ImageBase; }
 
 intptr_t RunModalDialog(const char* templateName, NativeWindow parent, DialogController& controller) {
-  Session s{&controller, {}};
+  return RunModalDialog(templateName, parent, controller, nullptr);
+}
+
+intptr_t RunModalDialog(const char* templateName, NativeWindow parent, DialogController& controller,
+                        NativeDialogPart* part) {
+  Session s{&controller, {}, part};
   // A template named by digits alone is a numbered resource, as resource scripts store it.
   bool numbered = templateName && *templateName;
   for (const char* c = templateName; numbered && *c; ++c) numbered = *c >= '0' && *c <= '9';
@@ -200,6 +227,22 @@ int ShowMessageBox(NativeWindow parent, const std::string& text, const std::stri
   return MessageBoxA(static_cast<HWND>(parent), text.c_str(), caption.c_str(), style);
 }
 
+// Explorer-style hook: its dialog is a child of the real one, which it moves once.
+UINT_PTR CALLBACK PlaceHighCentre(HWND child, UINT msg, WPARAM, LPARAM) {
+  if (msg != WM_INITDIALOG) return 0;
+  HWND dlg = GetParent(child);
+  RECT self{}, area{};
+  GetWindowRect(dlg, &self);
+  HWND above = GetParent(dlg) ? GetParent(GetParent(dlg)) : nullptr;
+  if (above) GetWindowRect(above, &area);
+  else SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
+  const LONG w = self.right - self.left, h = self.bottom - self.top;
+  const LONG W = area.right - area.left, H = area.bottom - area.top;
+  const Point p = PlaceHighCentreIn(W, H, w, h);
+  SetWindowPos(dlg, nullptr, p.x, p.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  return 0;
+}
+
 bool AskSaveFileName(const SaveFileRequest& request, std::string& path) {
   // The filter string is pairs of NUL-terminated texts ending in an empty one.
   std::string filter = request.filterName;
@@ -217,6 +260,10 @@ bool AskSaveFileName(const SaveFileRequest& request, std::string& path) {
   ofn.lpstrFile = buf.data();
   ofn.nMaxFile = static_cast<DWORD>(buf.size());
   ofn.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST;
+  if (request.placeHighCentre) {
+    ofn.Flags |= OFN_ENABLEHOOK;
+    ofn.lpfnHook = PlaceHighCentre;
+  }
   if (!GetSaveFileNameA(&ofn)) return false;
   path = buf.data();
   return true;

@@ -51,6 +51,13 @@ TEST(Placement, LargerThanParentAndPulledBackOnScreen) {
   EXPECT_EQ(PlaceDialog({0, 0, 640, 480}, 800, 600, 18, true, 640, 480), (Point{0, 0}));
 }
 
+TEST(Placement, SaveDialogAcrossTheMiddleAThirdDown) {
+  EXPECT_EQ(PlaceHighCentreIn(1280, 1024, 600, 400), (Point{340, 208}));
+  // Not smaller on an axis: that term is 0, never negative.
+  EXPECT_EQ(PlaceHighCentreIn(500, 1024, 600, 400), (Point{0, 208}));
+  EXPECT_EQ(PlaceHighCentreIn(1280, 400, 600, 400), (Point{340, 0}));
+}
+
 namespace {
 struct Script {
   explicit Script(std::vector<int32_t> a = {}) : actions(std::move(a)) {}

@@ -162,6 +162,15 @@ class CrDialogController final : public qm::platform::DialogController, public C
   int32_t MaskHeight() const { return maskHeight_; }
   const std::vector<CrPresetEntry>& Presets() const { return presets_; }
   bool Dragging() const { return drag_ != Drag::None; }
+  // A slider's value (quality or smoothing) and whether its thumb is held.
+  int32_t SliderValue(int id) const {
+    return id == kIdQualitySlider ? engine_.Settings().quality : engine_.Settings().smoothing;
+  }
+  bool SliderHeld(int id) const {
+    return drag_ == (id == kIdQualitySlider ? Drag::QualitySlider : Drag::SmoothingSlider);
+  }
+  bool Panning() const { return drag_ == Drag::Pan; }
+  bool HasExtraPlanes() const { return engine_.ExtraPlaneCount() > 0; }
 
   // The zoom label's text for a pane, "Original %5.1f%%" / "JPEG %5.1f%%".
   static std::string ZoomLabel(const char* word, const CrPaneState& pane);
@@ -221,5 +230,12 @@ class CrDialogController final : public qm::platform::DialogController, public C
   qm::platform::ItemRect initialClient_;
   std::vector<Anchor> anchors_;
 };
+
+// Shows template 101 over `controller`: in Windows builds with the panes, sliders, mask
+// thumbnail, cursors and tooltips drawn over their placeholders; natively the headless dialog.
+intptr_t CrShowSettingsDialog(CrDialogController& controller, qm::platform::NativeWindow owner);
+// The about box (template 109) over its controller: in Windows builds sized to its splash,
+// which it shows, and closed by a click as well as by Space or Enter.
+intptr_t CrShowAboutBox(qm::platform::DialogController& box, qm::platform::NativeWindow owner);
 
 }  // namespace coralin

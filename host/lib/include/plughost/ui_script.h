@@ -14,12 +14,15 @@
 //   place ID              report where a control sits (pixels; ID 0: the dialog's client size)
 //   mouse ID down|move|up X Y [ctrl] [shift]   the mouse in a control, at its pixel (X, Y)
 //   size W H              resize the dialog's client area
+//   shot FILE             save a picture of the dialog as shown, as PNG (Windows; a headless
+//                         dialog has no pixels and only says so)
 //   close | default       the close box (Escape) | Enter
 //   busy ACTION           do ACTION while the plug-in is still working between messages
 // Blank lines and lines starting with '#' are skipped. When the script runs out, every
 // dialog gets Enter.
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -29,7 +32,7 @@
 namespace plughost {
 
 struct UiAction {
-  enum class Kind { Press, Set, Pick, Read, List, Place, Mouse, Size, Close, Default };
+  enum class Kind { Press, Set, Pick, Read, List, Place, Mouse, Size, Close, Default, Shot };
   Kind kind = Kind::Default;
   int32_t id = 0;
   int32_t value = 0;  // list entry, or the mouse event (QM_MOUSE_)
@@ -69,6 +72,10 @@ class UiScript {
 
   const QmHeadlessHost* HeadlessHost() { return &host_; }
 
+  // Takes the pictures of shot actions (the Windows hook); without it they are reported as
+  // not possible.
+  void SetShooter(std::function<bool(const std::string& path)> shooter) { shooter_ = std::move(shooter); }
+
   // Windows only: watches this thread's dialogs while alive.
   class Win32Hook {
    public:
@@ -88,6 +95,7 @@ class UiScript {
   std::FILE* report_;
   std::optional<std::string> saveAs_;
   std::string heldText_;  // the text of the last action handed over
+  std::function<bool(const std::string&)> shooter_;
   QmHeadlessHost host_;
 };
 

@@ -20,4 +20,8 @@ struct Point {
 Point PlaceDialog(const ScreenRect& parent, int32_t width, int32_t height, int32_t captionButtonWidth,
                   bool hasSystemMenu, int32_t screenWidth, int32_t screenHeight);
 
+// The save-file dialog's place in screen coordinates: across the middle and a third of the way
+// down an area of W x H; a term is 0 on an axis where the dialog is not the smaller.
+Point PlaceHighCentreIn(int32_t areaWidth, int32_t areaHeight, int32_t width, int32_t height);
+
 }  // namespace qm::platform

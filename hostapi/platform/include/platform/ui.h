@@ -86,9 +86,29 @@ class DialogController {
 void SetResourceModule(void* module);
 void* ResourceModule();
 
+// Windows builds: the window property a dialog carries while its controller drains the queue
+// in the middle of work (DialogView::Pump), so that a watching host knows it is busy.
+inline constexpr char kDialogBusyProperty[] = "qm.dialog.busy";
+
+// Windows builds: what of a dialog the window system itself draws and feeds (custom-drawn
+// controls, the mouse over them, cursors, the smallest size). The dialog procedure offers it
+// each message before the controller (WM_INITDIALOG included, before OnInit); headless
+// dialogs never call it.
+class NativeDialogPart {
+ public:
+  // True when handled; `result` is then what the dialog procedure returns.
+  virtual bool OnMessage(DialogView& view, NativeWindow dialog, uint32_t message, uintptr_t wparam, intptr_t lparam,
+                         intptr_t& result) = 0;
+
+ protected:
+  ~NativeDialogPart() = default;
+};
+
 // Shows the named dialog template modally and returns the value passed to End, or -1 when
 // the dialog could not be created.
 intptr_t RunModalDialog(const char* templateName, NativeWindow parent, DialogController& controller);
+intptr_t RunModalDialog(const char* templateName, NativeWindow parent, DialogController& controller,
+                        NativeDialogPart* part);
 
 // Message box styles and answers use the Win32 values.
 enum : uint32_t {
@@ -106,6 +126,9 @@ struct SaveFileRequest {
   std::string filterName, patterns;
   std::string initialName;
   uint32_t capacity = 260;  // longest path the caller takes, terminator included
+  // Windows: once open, the dialog moves to the middle across and a third down the window
+  // above its owner (the work area when there is none).
+  bool placeHighCentre = false;
 };
 bool AskSaveFileName(const SaveFileRequest& request, std::string& path);
 

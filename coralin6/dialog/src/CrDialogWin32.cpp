@@ -1,0 +1,317 @@
+// Windows: the settings dialog's drawn parts over their placeholders (the two panes, the
+// sliders and the mask thumbnail), their mouse and cursors, the tooltips and the smallest
+// size; and the about box with its splash. Everything here only paints the controller's
+// state and hands the mouse back to it.
+#include <windows.h>
+#include <windowsx.h>
+
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "WnAtom/WnAtoms.h"
+#include "coralin/CrDialogController.h"
+
+namespace coralin {
+namespace {
+
+using qm::platform::DialogView;
+using qm::platform::MouseEvent;
+
+const char kPartProp[] = "qm.coralin.part";
+const char kProcProp[] = "qm.coralin.proc";
+
+const int kDrawn[] = {kIdOriginalPane, kIdJpegPane, kIdMaskThumbnail, kIdQualitySlider, kIdSmoothingSlider};
+
+struct Tip {
+  int id;
+  const wchar_t* text;
+};
+const wchar_t kNoPlanes[] = L"Availible only for images with alpha channels";
+const Tip kTips[] = {
+    {kIdShowOriginal, L"Toggle to show the original image"},
+    {kIdShowJpeg, L"Toggle to show the JPEG as it will appear with the current configuration"},
+    {kIdSpeed, L"Select the simulated download speed"},
+    {kIdProgressive, L"Toggle to save the JPEG in a progressive format"},
+    {kIdBetterSampling, L"Toggle to increse image sampling"},
+    {kIdOptimize, L"Use Huffman optimization"},
+    {kIdQuality, L"Quality scale (0 - 100)"},
+    {kIdQualitySlider, L"Adjust quality factor"},
+    {kIdSmoothing, L"Smoothing scale (0 - 100)"},
+    {kIdSmoothingSlider, L"Adjust smoothing factor"},
+    {kIdRadioBoth, L"Smoothing alters the entire image"},
+    {kIdRadioFore, L"Smoothing only alters areas that are foreground in the alpha channel"},
+    {kIdRadioBack, L"Smoothing only alters areas that are background in the alpha channel"},
+    {kIdTarget, L"Enter a desired file size (in Kb) and press the 'Find' Button"},
+    {kIdFind, L"Changes JPEG settings to approximate desired final file size"},
+    {kIdPresets, L"Available configuration presets"},
+    {kIdAddPreset, L"Remember the current configuration for later use"},
+    {kIdDeletePreset, L"Delete the current configuration"},
+};
+
+uint32_t Keys(WPARAM wp) {
+  return ((wp & MK_CONTROL) ? qm::platform::kKeyCtrl : 0u) | ((wp & MK_SHIFT) ? qm::platform::kKeyShift : 0u);
+}
+
+void BlitBgrx(HDC dc, int x, int y, int w, int h, const uint8_t* px) {
+  BITMAPINFO bi{};
+  bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+  bi.bmiHeader.biWidth = w;
+  bi.bmiHeader.biHeight = -h;  // top-down rows
+  bi.bmiHeader.biPlanes = 1;
+  bi.bmiHeader.biBitCount = 32;
+  bi.bmiHeader.biCompression = BI_RGB;
+  SetDIBitsToDevice(dc, x, y, static_cast<DWORD>(w), static_cast<DWORD>(h), 0, 0, 0, static_cast<UINT>(h), px, &bi,
+                    DIB_RGB_COLORS);
+}
+
+void FillFace(wn::Bitmap32& b) {
+  const COLORREF face = GetSysColor(COLOR_BTNFACE);
+  for (size_t i = 0; i + 3 < b.px.size(); i += 4) {
+    b.px[i] = GetBValue(face);
+    b.px[i + 1] = GetGValue(face);
+    b.px[i + 2] = GetRValue(face);
+    b.px[i + 3] = 0;
+  }
+}
+
+class SettingsPart final : public qm::platform::NativeDialogPart {
+ public:
+  explicit SettingsPart(CrDialogController& c) : c_(c) {}
+  ~SettingsPart() {
+    for (HWND w : subclassed_) {
+      if (!IsWindow(w)) continue;
+      SetWindowLongPtrA(w, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(GetPropA(w, kProcProp)));
+      RemovePropA(w, kProcProp);
+      RemovePropA(w, kPartProp);
+    }
+  }
+
+  bool OnMessage(DialogView& view, qm::platform::NativeWindow dialog, uint32_t msg, uintptr_t, intptr_t lp,
+                 intptr_t& result) override {
+    view_ = &view;
+    HWND dlg = static_cast<HWND>(dialog);
+    switch (msg) {
+      case WM_INITDIALOG: Attach(dlg); return false;
+      case WM_GETMINMAXINFO: {
+        // Never smaller than it opened.
+        auto* mm = reinterpret_cast<MINMAXINFO*>(lp);
+        mm->ptMinTrackSize.x = minWidth_;
+        mm->ptMinTrackSize.y = minHeight_;
+        result = TRUE;
+        return minWidth_ > 0;
+      }
+      case WM_DESTROY: tips_.reset(); return false;
+      default: return false;
+    }
+  }
+
+ private:
+  void Attach(HWND dlg) {
+    dlg_ = dlg;
+    RECT w{};
+    GetWindowRect(dlg, &w);
+    minWidth_ = w.right - w.left;
+    minHeight_ = w.bottom - w.top;
+    const auto module = static_cast<HINSTANCE>(qm::platform::ResourceModule());
+    track_ = std::make_unique<wn::WnSBRBAtom>(module, 103);
+    thumb_ = std::make_unique<wn::WnDBRBAtom>(module, 105, 106);
+    hand_ = LoadCursorA(module, MAKEINTRESOURCEA(119));
+    grab_ = LoadCursorA(module, MAKEINTRESOURCEA(120));
+    zoomIn_ = LoadCursorA(module, MAKEINTRESOURCEA(127));
+    zoomOut_ = LoadCursorA(module, MAKEINTRESOURCEA(128));
+    for (int id : kDrawn) {
+      HWND item = GetDlgItem(dlg, id);
+      if (!item) continue;
+      SetPropA(item, kPartProp, this);
+      SetPropA(item, kProcProp, reinterpret_cast<HANDLE>(GetWindowLongPtrA(item, GWLP_WNDPROC)));
+      SetWindowLongPtrA(item, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&SettingsPart::ItemProc));
+      subclassed_.push_back(item);
+    }
+    tips_ = std::make_unique<wn::WnTooltips>(dlg);
+    const bool planes = c_.HasExtraPlanes();
+    for (const Tip& t : kTips) {
+      const bool alphaOnly = t.id == kIdRadioFore || t.id == kIdRadioBack;
+      tips_->attach(GetDlgItem(dlg, t.id), alphaOnly && !planes ? kNoPlanes : t.text);
+    }
+  }
+
+  static LRESULT CALLBACK ItemProc(HWND item, UINT msg, WPARAM wp, LPARAM lp) {
+    auto* self = static_cast<SettingsPart*>(GetPropA(item, kPartProp));
+    const auto old = reinterpret_cast<WNDPROC>(GetPropA(item, kProcProp));
+    if (self && self->view_) {
+      LRESULT r = 0;
+      if (self->ItemMessage(item, GetDlgCtrlID(item), msg, wp, lp, r)) return r;
+    }
+    return old ? CallWindowProcA(old, item, msg, wp, lp) : DefWindowProcA(item, msg, wp, lp);
+  }
+
+  bool ItemMessage(HWND item, int id, UINT msg, WPARAM wp, LPARAM lp, LRESULT& r) {
+    switch (msg) {
+      case WM_NCHITTEST:
+        // Placeholders are see-through to the mouse; these take it (and show tooltips).
+        r = HTCLIENT;
+        return true;
+      case WM_ERASEBKGND: r = 1; return true;
+      case WM_PAINT: {
+        PAINTSTRUCT ps;
+        HDC dc = BeginPaint(item, &ps);
+        RECT rc;
+        GetClientRect(item, &rc);
+        if (id == kIdQualitySlider || id == kIdSmoothingSlider) PaintSlider(dc, id, rc);
+        else if (id == kIdMaskThumbnail) PaintMask(dc, rc);
+        else PaintPane(dc, id, rc);
+        EndPaint(item, &ps);
+        return true;
+      }
+      case WM_LBUTTONDOWN:
+      case WM_LBUTTONDBLCLK:
+        if (id == kIdMaskThumbnail) return false;
+        SetCapture(item);
+        Mouse(item, id, MouseEvent::Down, wp, lp);
+        return true;
+      case WM_MOUSEMOVE:
+        if (GetCapture() == item) Mouse(item, id, MouseEvent::Move, wp, lp);
+        return GetCapture() == item;
+      case WM_LBUTTONUP:
+        if (GetCapture() != item) return false;
+        Mouse(item, id, MouseEvent::Up, wp, lp);
+        ReleaseCapture();
+        return true;
+      case WM_SETCURSOR: {
+        if (id != kIdOriginalPane && id != kIdJpegPane) return false;
+        const bool ctrl = GetKeyState(VK_CONTROL) < 0, shift = GetKeyState(VK_SHIFT) < 0;
+        HCURSOR c = ctrl ? (shift ? zoomOut_ : zoomIn_) : c_.Panning() ? grab_ : hand_;
+        if (!c) return false;
+        SetCursor(c);
+        r = TRUE;
+        return true;
+      }
+      default: return false;
+    }
+  }
+
+  void Mouse(HWND item, int id, MouseEvent e, WPARAM wp, LPARAM lp) {
+    c_.OnMouse(*view_, id, e, GET_X_LPARAM(lp), GET_Y_LPARAM(lp), Keys(wp));
+    if (id == kIdQualitySlider || id == kIdSmoothingSlider) InvalidateRect(item, nullptr, FALSE);
+  }
+
+  void PaintSlider(HDC dc, int id, const RECT& rc) {
+    FillRect(dc, &rc, GetSysColorBrush(COLOR_BTNFACE));
+    track_->draw(dc, 0, 0);
+    const int v = static_cast<int>(c_.SliderValue(id));
+    thumb_->draw(dc, wn::slider_thumb_x(0, v), wn::slider_thumb_y(0), c_.SliderHeld(id));
+  }
+
+  void PaintMask(HDC dc, const RECT& rc) {
+    FillRect(dc, &rc, GetSysColorBrush(COLOR_BTNFACE));
+    const int w = c_.MaskWidth(), h = c_.MaskHeight();
+    const std::vector<uint8_t>& grey = c_.MaskThumbnail();
+    if (w <= 0 || h <= 0 || grey.size() < static_cast<size_t>(w) * static_cast<size_t>(h)) return;
+    std::vector<uint8_t> px(static_cast<size_t>(w) * static_cast<size_t>(h) * 4, 0);
+    for (size_t i = 0; i < grey.size() && i * 4 + 3 < px.size(); ++i) px[i * 4] = px[i * 4 + 1] = px[i * 4 + 2] = grey[i];
+    BlitBgrx(dc, (rc.right - w) / 2, (rc.bottom - h) / 2, w, h, px.data());
+  }
+
+  void PaintPane(HDC dc, int id, const RECT& rc) {
+    const int vw = rc.right, vh = rc.bottom;
+    if (vw <= 0 || vh <= 0) return;
+    wn::Bitmap32 shown(vw, vh);
+    FillFace(shown);
+    const CrPaneState& pane = c_.Pane(id);
+    const int iw = c_.ImageWidth(), ih = c_.ImageHeight();
+    const std::vector<uint8_t>& px = id == kIdJpegPane ? c_.JpegBitmapPixels() : c_.OriginalBitmap();
+    if (pane.visible && iw > 0 && ih > 0 && px.size() >= static_cast<size_t>(iw) * static_cast<size_t>(ih) * 4) {
+      wn::Bitmap32& full = id == kIdJpegPane ? jpeg_ : original_;
+      if (full.width != iw || full.height != ih || id == kIdJpegPane) {
+        full.width = iw;
+        full.height = ih;
+        full.px.assign(px.begin(), px.begin() + static_cast<ptrdiff_t>(static_cast<size_t>(iw) * ih * 4));
+      }
+      const wn::Scale s{pane.Num(), pane.Den()};
+      const int ox = c_.OffsetX(), oy = c_.OffsetY();
+      // Only the part of the image the view shows.
+      wn::Rect r{(-ox) * s.den / s.num, (-oy) * s.den / s.num, (vw - ox) * s.den / s.num + s.den,
+                 (vh - oy) * s.den / s.num + s.den};
+      r = wn::widen_to_blocks(r, s.den, iw, ih);
+      wn::draw_scaled(full, r, s, ox, oy, shown);
+    }
+    BlitBgrx(dc, 0, 0, vw, vh, shown.px.data());
+  }
+
+  CrDialogController& c_;
+  DialogView* view_ = nullptr;
+  HWND dlg_ = nullptr;
+  LONG minWidth_ = 0, minHeight_ = 0;
+  std::vector<HWND> subclassed_;
+  std::unique_ptr<wn::WnTooltips> tips_;
+  std::unique_ptr<wn::WnSBRBAtom> track_;
+  std::unique_ptr<wn::WnDBRBAtom> thumb_;
+  HCURSOR hand_ = nullptr, grab_ = nullptr, zoomIn_ = nullptr, zoomOut_ = nullptr;
+  wn::Bitmap32 original_, jpeg_;
+};
+
+// The about box: client sized to the splash and its frame, the splash at (1, 1).
+class AboutPart final : public qm::platform::NativeDialogPart {
+ public:
+  bool OnMessage(DialogView& view, qm::platform::NativeWindow dialog, uint32_t msg, uintptr_t wp, intptr_t,
+                 intptr_t& result) override {
+    HWND dlg = static_cast<HWND>(dialog);
+    switch (msg) {
+      case WM_INITDIALOG: {
+        splash_ = std::make_unique<wn::WnSBRBAtom>(static_cast<HINSTANCE>(qm::platform::ResourceModule()), 107);
+        // The splash covers the text the template carries for hosts that cannot draw it.
+        if (HWND text = GetDlgItem(dlg, 1001); text && splash_->loaded()) ShowWindow(text, SW_HIDE);
+        view.PlaceItem(0, {0, 0, 472, 318});
+        return false;
+      }
+      case WM_PAINT: {
+        PAINTSTRUCT ps;
+        HDC dc = BeginPaint(dlg, &ps);
+        RECT rc;
+        GetClientRect(dlg, &rc);
+        FillRect(dc, &rc, GetSysColorBrush(COLOR_BTNFACE));
+        splash_->draw(dc, 1, 1);
+        EndPaint(dlg, &ps);
+        result = TRUE;
+        return true;
+      }
+      case WM_LBUTTONDOWN:
+        view.End(qm::platform::kIdOk);
+        result = TRUE;
+        return true;
+      case WM_GETDLGCODE:
+        // The dialog itself takes the keys: Space closes it as Enter does.
+        SetWindowLongPtrA(dlg, DWLP_MSGRESULT, DLGC_WANTALLKEYS);
+        result = TRUE;
+        return true;
+      case WM_KEYDOWN:
+      case WM_CHAR:
+        if (wp == VK_SPACE || wp == VK_RETURN || wp == ' ' || wp == '\r') {
+          view.End(qm::platform::kIdOk);
+          result = TRUE;
+          return true;
+        }
+        return false;
+      default: return false;
+    }
+  }
+
+ private:
+  std::unique_ptr<wn::WnSBRBAtom> splash_;
+};
+
+}  // namespace
+
+intptr_t CrShowSettingsDialog(CrDialogController& controller, qm::platform::NativeWindow owner) {
+  SettingsPart part(controller);
+  return qm::platform::RunModalDialog("#101", owner, controller, &part);
+}
+
+intptr_t CrShowAboutBox(qm::platform::DialogController& box, qm::platform::NativeWindow owner) {
+  AboutPart part;
+  return qm::platform::RunModalDialog("#109", owner, box, &part);
+}
+
+}  // namespace coralin
