@@ -536,3 +536,183 @@ TEST(CoralinDialog, PresetsAndPreferencesOutliveTheRun) {
   EXPECT_EQ(Line(r.err, "list 1023"), "list 1023: Default | Last settings");
   EXPECT_EQ(Slurp(presets).substr(0, 14), "Coralin400Pref");
 }
+
+// --- dialog sessions: the same --ui script natively and, with QM_WINE, on the real Win32
+// dialog under Wine; screenshots kept in QM_ARTEFACTS when it is set.
+namespace {
+
+const std::string kArtefacts = Env("QM_ARTEFACTS", "");
+
+// The same session with the native build, in a folder of its own (the preset file lives
+// beside the host program): what the Windows build must match.
+Result NativeFilter(const fs::path& dir, const fs::path& in, const std::vector<std::string>& options) {
+  fs::create_directories(dir / "config");
+  const fs::path host = dir / "plughost";
+  if (!fs::exists(host)) fs::copy_file(QM_NATIVE_PLUGHOST, host);
+  std::string cmd = "XDG_CONFIG_HOME=" + Quote((dir / "config").string()) + " " + Quote(host.string()) + " filter " +
+                    Quote(QM_NATIVE_CORALIN) + " " + Quote(in.string()) + " --progress quiet";
+  for (const auto& a : options) cmd += " " + Quote(a);
+  cmd += " >" + Quote((dir / "stdout").string()) + " 2>" + Quote((dir / "stderr").string());
+  Result r;
+  const int raw = std::system(cmd.c_str());
+  r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  r.err = Slurp(dir / "stderr");
+  return r;
+}
+
+// "plughost: ui place ID: L T W H" from a report.
+std::vector<int> Placed(const std::string& report, int id, int nth = 0) {
+  const std::string key = "plughost: ui place " + std::to_string(id) + ": ";
+  size_t at = 0;
+  for (int i = 0; i <= nth; ++i) {
+    at = report.find(key, i ? at + 1 : 0);
+    if (at == std::string::npos) return {};
+  }
+  std::istringstream in(report.substr(at + key.size()));
+  std::vector<int> v(4, 0);
+  for (int& n : v) in >> n;
+  return v;
+}
+
+// Pixels of a screenshot matching a test, in the left and the right half.
+template <typename Pred>
+std::pair<int, int> CountHalves(const Image& img, Pred pred) {
+  int left = 0, right = 0;
+  for (int32_t y = 0; y < img.height; ++y)
+    for (int32_t x = 0; x < img.width; ++x)
+      if (pred(img.Pixel(x, y))) (x < img.width / 2 ? left : right)++;
+  return {left, right};
+}
+
+bool Sunny(const uint8_t* p) { return p[0] > 200 && p[1] > 150 && p[2] < 120; }
+bool Sky(const uint8_t* p) { return p[2] > 170 && p[0] < 170 && p[2] > p[0] + 40; }
+
+void KeepArtefact(const fs::path& shot, const std::string& name) {
+  if (kArtefacts.empty() || !fs::exists(shot)) return;
+  fs::create_directories(kArtefacts);
+  fs::copy_file(shot, fs::path(kArtefacts) / name, fs::copy_options::overwrite_existing);
+}
+
+}  // namespace
+
+TEST(CoralinDialogSession, OpensWithBothPanesShowingPicturesAndTheSizeFilledIn) {
+  Workdir wd;
+  Spit(wd / "ui", "read 1063\nread 1082\nshot " + HostPath(wd / "open.png") + "\npress 2\n");
+  Result r = wd.Filter(kSamples / "picture.png", {"--ui", HostPath(wd / "ui"), "--save-as", HostPath(wd / "x.jpg")});
+  EXPECT_NE(r.status, 0) << "cancelled";
+  EXPECT_TRUE(Has(r.err, "dialog \"Coralin[tm] 6.0\"")) << r.err;
+  EXPECT_TRUE(Has(r.err, "plughost: ui read 1063: ")) << r.err;
+  EXPECT_TRUE(Has(r.err, " bytes")) << "the size text is filled in: " << r.err;
+  if (kWine.empty()) {
+    EXPECT_TRUE(Has(r.err, "a headless dialog has no pixels")) << r.err;
+    return;
+  }
+  ASSERT_TRUE(Has(r.err, "open.png: saved")) << r.err;
+  const Image shot = plughost::ReadPng((wd / "open.png").string());
+  KeepArtefact(wd / "open.png", "dialog-open.png");
+  // The sample's sun and sky in the original pane (left) and in the JPEG pane (right).
+  const auto sun = CountHalves(shot, Sunny), sky = CountHalves(shot, Sky);
+  EXPECT_GT(sun.first, 200) << "original pane";
+  EXPECT_GT(sun.second, 200) << "JPEG pane";
+  EXPECT_GT(sky.first, 2000) << "original pane";
+  EXPECT_GT(sky.second, 2000) << "JPEG pane";
+}
+
+TEST(CoralinDialogSession, QualityFindPresetAndOkWriteTheNativeBytes) {
+  Workdir wd;
+  const fs::path in = kSamples / "picture.png";
+  const std::string script = "set 1054 80\nset 1083 50\npress 1084\nread 1054\npress 1026\nset 1002 Web fifty\npress 1\n"
+                             "read 1023\npress 1\n";
+  Spit(wd / "ui", script);
+  Result r = wd.Filter(in, {"--ui", HostPath(wd / "ui"), "--save-as", HostPath(wd / "out.jpg")});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(Has(r.err, "dialog \"New Preset\"")) << r.err;
+  EXPECT_TRUE(Has(r.err, "plughost: ui read 1023: Web fifty [entry 2 of 3]")) << r.err;
+  const fs::path native = wd / "native";
+  Spit(wd / "native.ui", script);
+  Result n = NativeFilter(native, in, {"--ui", (wd / "native.ui").string(), "--save-as", (native / "out.jpg").string()});
+  ASSERT_EQ(n.status, 0) << n.err;
+  const std::string bytes = Slurp(wd / "out.jpg");
+  EXPECT_FALSE(bytes.empty());
+  EXPECT_EQ(bytes, Slurp(native / "out.jpg")) << "the session writes what it writes natively";
+  // The quality the search settled on is the one both read back.
+  const auto quality = [](const std::string& err) {
+    const size_t at = err.find("plughost: ui read 1054: ");
+    return at == std::string::npos ? std::string() : err.substr(at, err.find('\n', at) - at);
+  };
+  EXPECT_EQ(quality(r.err), quality(n.err));
+}
+
+TEST(CoralinDialogSession, ZoomingInSevenTimesReads800PercentAndCtrlShiftClickZoomsOut) {
+  Workdir wd;
+  std::string ui;
+  for (int i = 0; i < 7; ++i) ui += "press 1051\n";
+  ui += "read 1066\nread 1069\nread 1051\nshot " + HostPath(wd / "zoom.png") + "\n";
+  ui += "mouse 1003 down 20 20 ctrl shift\nmouse 1003 up 20 20 ctrl shift\nread 1066\nread 1051\npress 2\n";
+  Spit(wd / "ui", ui);
+  Result r = wd.Filter(kSamples / "picture.png", {"--ui", HostPath(wd / "ui"), "--save-as", HostPath(wd / "x.jpg")});
+  EXPECT_TRUE(Has(r.err, "plughost: ui read 1066: Original 800.0%\n")) << r.err;
+  EXPECT_TRUE(Has(r.err, "plughost: ui read 1069: JPEG 800.0%\n")) << r.err;
+  EXPECT_TRUE(Has(r.err, "plughost: ui read 1051: + [disabled]\n")) << r.err;
+  EXPECT_TRUE(Has(r.err, "plughost: ui read 1066: Original 700.0%\n")) << "a Ctrl+Shift click zooms out: " << r.err;
+  EXPECT_TRUE(Has(r.err, "plughost: ui read 1051: +\n")) << r.err;
+  KeepArtefact(wd / "zoom.png", "dialog-zoom-800.png");
+  EXPECT_FALSE(fs::exists(wd / "x.jpg"));
+}
+
+TEST(CoralinDialogSession, ResizingMovesTheAnchoredControls) {
+  Workdir wd;
+  Spit(wd / "ui", "place 1\nplace 1000\nplace 1003\nplace 1014\nplace 1026\nsize 900 560\nplace 1\nplace 1000\n"
+                  "place 1003\nplace 1014\nplace 1026\nshot " + HostPath(wd / "resized.png") + "\npress 2\n");
+  Result r = wd.Filter(kSamples / "picture.png", {"--ui", HostPath(wd / "ui"), "--save-as", HostPath(wd / "x.jpg")});
+  const auto ok0 = Placed(r.err, 1), ok1 = Placed(r.err, 1, 1);
+  ASSERT_EQ(ok1.size(), 4u) << r.err;
+  const int dw = ok1[0] - ok0[0], dh = ok1[1] - ok0[1];
+  EXPECT_GT(dw, 100) << r.err;
+  EXPECT_GT(dh, 50) << r.err;
+  // OK moves with both edges; the original pane widens by half; the JPEG pane moves right by
+  // half and widens by half; the switches move right only; the preset buttons down only.
+  const auto o0 = Placed(r.err, 1000), o1 = Placed(r.err, 1000, 1);
+  const auto j0 = Placed(r.err, 1003), j1 = Placed(r.err, 1003, 1);
+  const auto p0 = Placed(r.err, 1014), p1 = Placed(r.err, 1014, 1);
+  const auto a0 = Placed(r.err, 1026), a1 = Placed(r.err, 1026, 1);
+  ASSERT_FALSE(o1.empty() || j1.empty() || p1.empty() || a1.empty()) << r.err;
+  EXPECT_EQ(o1[0], o0[0]);
+  EXPECT_EQ(o1[2], o0[2] + dw / 2);
+  EXPECT_EQ(o1[3], o0[3] + dh);
+  EXPECT_EQ(j1[0], j0[0] + dw / 2);
+  EXPECT_EQ(j1[2], j0[2] + dw / 2);
+  EXPECT_EQ(p1[0], p0[0] + dw);
+  EXPECT_EQ(p1[1], p0[1]);
+  EXPECT_EQ(a1[0], a0[0]);
+  EXPECT_EQ(a1[1], a0[1] + dh);
+  KeepArtefact(wd / "resized.png", "dialog-resized.png");
+}
+
+TEST(CoralinDialogSession, CancelWritesNothing) {
+  Workdir wd;
+  Spit(wd / "ui", "set 1054 90\npress 2\n");
+  Result r = wd.Filter(kSamples / "picture.png", {"--ui", HostPath(wd / "ui"), "--save-as", HostPath(wd / "x.jpg")});
+  EXPECT_NE(r.status, 0);
+  EXPECT_NE(r.status, 124) << "left waiting: " << r.err;
+  EXPECT_FALSE(Has(r.err, "save dialog")) << r.err;
+  EXPECT_FALSE(fs::exists(wd / "x.jpg"));
+}
+
+TEST(CoralinDialogSession, AboutBoxShowsItsSplash) {
+  Workdir wd;
+  Spit(wd / "ui", "place 0\nshot " + HostPath(wd / "about.png") + "\ndefault\npress 2\n");
+  Result r = wd.Filter(kSamples / "picture.png", {"--about", "--ui", HostPath(wd / "ui")});
+  EXPECT_TRUE(Has(r.err, "dialog \"About Coralin\"")) << r.err;
+  if (kWine.empty()) return;
+  ASSERT_TRUE(Has(r.err, "about.png: saved")) << r.err;
+  const Image shot = plughost::ReadPng((wd / "about.png").string());
+  KeepArtefact(wd / "about.png", "about-box.png");
+  // The splash's navy-to-teal sea and its coral branch.
+  const auto sea = CountHalves(shot, [](const uint8_t* p) { return p[2] > p[0] + 30 && p[1] > p[0]; });
+  const auto coral = CountHalves(shot, [](const uint8_t* p) { return p[0] > 220 && p[1] > 100 && p[1] < 160 && p[2] < 130; });
+  EXPECT_GT(sea.first + sea.second, 470 * 316 / 2) << "most of the box is the splash";
+  EXPECT_GT(coral.first, 100) << "the coral branch sits in the left half";
+  EXPECT_GE(shot.width, 472);
+  EXPECT_GE(shot.height, 318);
+}

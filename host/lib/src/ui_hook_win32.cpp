@@ -2,6 +2,7 @@
 // script, all on the host's own thread (the dialog's modal loop runs the timer).
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <exception>
@@ -17,6 +18,9 @@ namespace {
 
 UiScript* g_script = nullptr;
 HWND g_shotDialog = nullptr;  // the dialog whose actions are being taken
+// This thread's dialogs, latest last: only the latest is the user's to answer (a prompt the
+// plug-in opens without an owner leaves the dialog below it enabled).
+std::vector<HWND> g_open;
 HHOOK g_hook = nullptr;
 constexpr UINT_PTR kAnswerTimer = 0x51A7;
 // Set on a dialog once it has been reported (and, on a file dialog, answered).
@@ -284,6 +288,7 @@ void CALLBACK Answer(HWND dlg, UINT, UINT_PTR, DWORD) {
   // A dialog with a modal window of its own up (a prompt, a message box) waits for it: the
   // script's next actions belong to that window, whose loop runs this timer too.
   if (!IsWindowEnabled(dlg) || !IsWindowVisible(dlg)) return;
+  if (!g_open.empty() && g_open.back() != dlg) return;
   if (AnswerFileDialog(dlg)) return;
   if (!GetPropA(dlg, kAnsweredProp)) {
     SetPropA(dlg, kAnsweredProp, reinterpret_cast<HANDLE>(1));
@@ -331,9 +336,14 @@ LRESULT CALLBACK AfterMessage(int code, WPARAM wp, LPARAM lp) {
     const auto* m = reinterpret_cast<const CWPRETSTRUCT*>(lp);
     // Answer once the dialog has been initialised and had a moment on screen.
     // A dialog inside another (a file dialog's hook page) is answered with its parent.
-    if (m->message == WM_INITDIALOG && !(GetWindowLongA(m->hwnd, GWL_STYLE) & WS_CHILD))
+    if (m->message == WM_INITDIALOG && !(GetWindowLongA(m->hwnd, GWL_STYLE) & WS_CHILD)) {
+      g_open.push_back(m->hwnd);
       SetTimer(m->hwnd, kAnswerTimer, AnswerDelay(), Answer);
-    if (m->message == WM_DESTROY && GetPropA(m->hwnd, kAnsweredProp)) RemovePropA(m->hwnd, kAnsweredProp);
+    }
+    if (m->message == WM_DESTROY) {
+      if (GetPropA(m->hwnd, kAnsweredProp)) RemovePropA(m->hwnd, kAnsweredProp);
+      g_open.erase(std::remove(g_open.begin(), g_open.end(), m->hwnd), g_open.end());
+    }
   }
   return CallNextHookEx(g_hook, code, wp, lp);
 }
@@ -351,6 +361,7 @@ UiScript::Win32Hook::~Win32Hook() {
   if (g_hook) UnhookWindowsHookEx(g_hook);
   g_hook = nullptr;
   g_script = nullptr;
+  g_open.clear();
 }
 
 }  // namespace plughost
