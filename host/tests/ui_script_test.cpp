@@ -91,3 +91,35 @@ TEST(UiScriptSession, ReadsAnswerFromTheDialogShownAndBusyAsksWait) {
             "plughost: ui list 11: Default | Last settings\n"
             "plughost: ui place 10: 4 5 60 10\n");
 }
+
+TEST(UiScriptSession, ShotsGoToTheShooterOrSayAHeadlessDialogHasNoPixels) {
+  EXPECT_EQ(Parse("shot Z:\\tmp\\a b.png").text, "Z:\\tmp\\a b.png");  // the rest of the line
+  EXPECT_EQ(Refusal("shot"), "shot needs a file name");
+  EXPECT_EQ(Refusal("busy shot a.png"), "reads wait until the dialog is idle; drop \"busy\"");
+  std::FILE* report = std::tmpfile();
+  ASSERT_NE(report, nullptr);
+  UiScript script({Parse("shot one.png"), Parse("shot two.png"), Parse("shot three.png"), Parse("press 1")}, report);
+  QmHeadlessDialog shown{"101", "Coralin", 0, 0, 0, nullptr, 1};
+  // Without a shooter the shot is only reported; the press after it is the next action.
+  std::vector<std::string> asked;
+  auto a = script.NextAction(&shown, false);
+  ASSERT_TRUE(a);
+  EXPECT_EQ(a->id, 1);
+  UiScript taken({Parse("shot ok.png"), Parse("shot fails.png")}, report);
+  taken.SetShooter([&asked](const std::string& path) {
+    asked.push_back(path);
+    return path == "ok.png";
+  });
+  a = taken.NextAction(&shown, false);
+  ASSERT_TRUE(a);
+  EXPECT_EQ(a->kind, UiAction::Kind::Default) << "the script ran out: Enter";
+  EXPECT_EQ(asked, (std::vector<std::string>{"ok.png", "fails.png"}));
+  std::rewind(report);
+  std::string text(4096, '\0');
+  text.resize(std::fread(text.data(), 1, text.size(), report));
+  std::fclose(report);
+  EXPECT_NE(text.find("plughost: ui shot one.png: a headless dialog has no pixels\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("plughost: ui shot three.png: a headless dialog has no pixels\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("plughost: ui shot ok.png: saved\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("plughost: ui shot fails.png: could not be saved\n"), std::string::npos) << text;
+}
