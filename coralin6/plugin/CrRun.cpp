@@ -52,9 +52,10 @@ class PresetNamePrompt final : public qm::platform::DialogController {
 
 }  // namespace
 
-bool CrRunDialogServices::AskPresetName(DialogView&, std::string& name) {
+bool CrRunDialogServices::AskPresetName(DialogView& owner, std::string& name) {
   PresetNamePrompt prompt;
-  if (qm::platform::RunModalDialog("#116", nullptr, prompt) != qm::platform::kIdOk) return false;
+  // Owned by the settings dialog, which stays disabled until the name is given.
+  if (qm::platform::RunModalDialog("#116", owner.Window(), prompt) != qm::platform::kIdOk) return false;
   name = prompt.name;
   return true;
 }

@@ -29,9 +29,9 @@ std::optional<int32_t> CrPluginStores::ReadPreference(const char* name) { return
 
 void CrPluginStores::WritePreference(const char* name, int32_t value) { WnPref().Write(name, value); }
 
-bool CrPluginStores::Search(Cr4Engine& engine, qm::platform::DialogView*, int32_t kilobytes) {
+bool CrPluginStores::Search(Cr4Engine& engine, qm::platform::DialogView* owner, int32_t kilobytes) {
   CrTargetSearch search(engine);
-  return CrSearchWithProgressWindow(search, nullptr, kilobytes);
+  return CrSearchWithProgressWindow(search, owner ? owner->Window() : nullptr, kilobytes);
 }
 
 }  // namespace coralin

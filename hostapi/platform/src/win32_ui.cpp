@@ -24,6 +24,7 @@ class Win32View final : public DialogView {
   explicit Win32View(HWND hwnd) : hwnd_(hwnd) {}
   void SetItemText(int id, const std::string& text) override { SetDlgItemTextA(hwnd_, id, text.c_str()); }
   void SetCaption(const std::string& text) override { SetWindowTextA(hwnd_, text.c_str()); }
+  NativeWindow Window() const override { return hwnd_; }
   std::string ItemText(int id) const override {
     HWND item = GetDlgItem(hwnd_, id);
     int n = item ? GetWindowTextLengthA(item) : 0;

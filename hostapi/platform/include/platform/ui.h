@@ -57,6 +57,8 @@ class DialogView {
   virtual void Pump() {}
   // The window's caption (a progress window shows its progress there).
   virtual void SetCaption(const std::string& /*text*/) {}
+  // The dialog's own window, to own the windows it opens (none headlessly).
+  virtual NativeWindow Window() const { return nullptr; }
 
  protected:
   ~DialogView() = default;
