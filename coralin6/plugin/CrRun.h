@@ -14,6 +14,7 @@
 #include "coralin/CrDialogController.h"
 #include "coralin/CrSettings.h"
 #include "platform/ui.h"
+#include "platform/window_place.h"
 
 namespace coralin {
 
@@ -125,6 +126,14 @@ class CrRunDialogServices final : public CrDialogServices {
     return stores_.Search(engine_, &owner, kilobytes);
   }
   bool AskPresetName(qm::platform::DialogView& owner, std::string& name) override;
+  // The dialog's window on screen (Windows builds; headless dialogs have none).
+  void PlaceWindow(qm::platform::DialogView& view, int32_t x, int32_t y, int32_t w, int32_t h) override {
+    qm::platform::MoveWindowTo(view.Window(), {x, y, w, h});
+  }
+  std::optional<qm::platform::ItemRect> WindowPlacement(qm::platform::DialogView& view) override {
+    return qm::platform::WindowScreenRect(view.Window());
+  }
+  qm::platform::ItemRect WorkArea() override { return qm::platform::ScreenWorkArea(); }
 
  private:
   Cr4Engine& engine_;

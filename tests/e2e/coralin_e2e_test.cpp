@@ -662,7 +662,8 @@ TEST(CoralinDialogSession, ZoomingInSevenTimesReads800PercentAndCtrlShiftClickZo
 
 TEST(CoralinDialogSession, ResizingMovesTheAnchoredControls) {
   Workdir wd;
-  Spit(wd / "ui", "place 1\nplace 1000\nplace 1003\nplace 1014\nplace 1026\nsize 900 560\nplace 1\nplace 1000\n"
+  // A size below the first one is grown back to it (a stored larger placement is undone).
+  Spit(wd / "ui", "size 400 200\nplace 1\nplace 1000\nplace 1003\nplace 1014\nplace 1026\nsize 900 560\nplace 1\nplace 1000\n"
                   "place 1003\nplace 1014\nplace 1026\nshot " + HostPath(wd / "resized.png") + "\npress 2\n");
   Result r = wd.Filter(kSamples / "picture.png", {"--ui", HostPath(wd / "ui"), "--save-as", HostPath(wd / "x.jpg")});
   const auto ok0 = Placed(r.err, 1), ok1 = Placed(r.err, 1, 1);

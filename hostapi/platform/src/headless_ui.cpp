@@ -9,6 +9,7 @@
 #include "platform/headless.h"
 #include "platform/resources.h"
 #include "platform/ui.h"
+#include "platform/window_place.h"
 
 namespace qm::platform {
 namespace {
@@ -333,3 +334,11 @@ void Attach(const QmHeadlessHost* host) { g_host = host; }
 extern "C" __attribute__((visibility("default"))) void QmHeadlessAttach(const QmHeadlessHost* host) {
   qm::platform::headless::Attach(host);
 }
+
+namespace qm::platform {
+
+std::optional<ItemRect> WindowScreenRect(NativeWindow) { return std::nullopt; }
+void MoveWindowTo(NativeWindow, const ItemRect&) {}
+ItemRect ScreenWorkArea() { return {0, 0, 1024, 768}; }
+
+}  // namespace qm::platform

@@ -11,6 +11,7 @@
 
 #include "platform/placement.h"
 #include "platform/ui.h"
+#include "platform/window_place.h"
 
 extern "C" IMAGE_DOS_HEADER __ImageBase;
 
@@ -268,6 +269,27 @@ bool AskSaveFileName(const SaveFileRequest& request, std::string& path) {
   if (!GetSaveFileNameA(&ofn)) return false;
   path = buf.data();
   return true;
+}
+
+}  // namespace qm::platform
+
+namespace qm::platform {
+
+std::optional<ItemRect> WindowScreenRect(NativeWindow window) {
+  RECT r{};
+  if (!window || !GetWindowRect(static_cast<HWND>(window), &r)) return std::nullopt;
+  return ItemRect{r.left, r.top, r.right - r.left, r.bottom - r.top};
+}
+
+void MoveWindowTo(NativeWindow window, const ItemRect& r) {
+  if (window)
+    SetWindowPos(static_cast<HWND>(window), nullptr, r.left, r.top, r.width, r.height, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+ItemRect ScreenWorkArea() {
+  RECT r{};
+  if (!SystemParametersInfoA(SPI_GETWORKAREA, 0, &r, 0)) return {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+  return {r.left, r.top, r.right - r.left, r.bottom - r.top};
 }
 
 }  // namespace qm::platform
