@@ -30,6 +30,7 @@ public:
   PartFile(std::string path, std::uint32_t width, std::uint32_t height, int depth)
       : path_(std::move(path)), part_(path_ + ".part"), width_(width), height_(height), depth_(depth) {}
   ~PartFile() override {
+    if (f_) std::fclose(f_);
     if (!done_) std::remove(part_.c_str());
   }
 
@@ -44,6 +45,13 @@ protected:
     done_ = true;
     return true;
   }
+  // Closes the stdio file the writer wrote through (a failed close is a failed write), then commits.
+  bool CloseAndCommit() {
+    const bool closed = std::fclose(f_) == 0;
+    f_ = nullptr;
+    if (!closed) return Fail("cannot write " + part_);
+    return Commit();
+  }
   std::size_t RowBytes() const { return std::size_t{width_} * 3 * (depth_ == 16 ? 2 : 1); }
 
   std::string path_, part_;
@@ -51,14 +59,12 @@ protected:
   int depth_;
   std::uint32_t rows_ = 0;
   bool done_ = false;
+  std::FILE* f_ = nullptr;
 };
 
 class PpmWriter final : public PartFile {
 public:
   using PartFile::PartFile;
-  ~PpmWriter() override {
-    if (f_) std::fclose(f_);
-  }
   bool Start() {
     f_ = std::fopen(part_.c_str(), "wb");
     if (!f_) return Fail("cannot create " + part_);
@@ -83,14 +89,10 @@ public:
   }
   bool Finish() override {
     if (!f_) return false;
-    const bool closed = std::fclose(f_) == 0;
-    f_ = nullptr;
-    if (!closed) return Fail("cannot write " + part_);
-    return Commit();
+    return CloseAndCommit();
   }
 
 private:
-  std::FILE* f_ = nullptr;
   std::vector<std::uint8_t> swap_;
 };
 
@@ -141,7 +143,6 @@ public:
   using PartFile::PartFile;
   ~PngWriter() override {
     if (png_) png_destroy_write_struct(&png_, &info_);
-    if (f_) std::fclose(f_);
   }
   bool Start(std::span<const std::uint8_t> icc) {
     f_ = std::fopen(part_.c_str(), "wb");
@@ -175,14 +176,10 @@ public:
     png_write_end(png_, info_);
     png_destroy_write_struct(&png_, &info_);
     png_ = nullptr;
-    const bool closed = std::fclose(f_) == 0;
-    f_ = nullptr;
-    if (!closed) return Fail("cannot write " + part_);
-    return Commit();
+    return CloseAndCommit();
   }
 
 private:
-  std::FILE* f_ = nullptr;
   png_structp png_ = nullptr;
   png_infop info_ = nullptr;
 };
