@@ -14,6 +14,7 @@
 #include <sstream>
 #include <string>
 
+#include "MrwdumpRun.h"
 #include "TestFiles.h"
 #include "tessaro/Colour.h"
 #include "tessaro/Conversion.h"
@@ -21,30 +22,7 @@
 namespace tessaro::testing {
 namespace {
 
-struct RunResult {
-  int status;
-  std::string err;
-};
-
-std::string Slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-std::string Temp(const std::string& name) {
-  return ::testing::TempDir() + "mrwconv_" + std::to_string(::getpid()) + "_" + name;
-}
-
 bool Exists(const std::string& path) { return std::ifstream(path).good(); }
-
-RunResult Mrwdump(const std::string& args) {
-  const std::string err = Temp("stderr");
-  const std::string cmd = std::string("'") + MRWDUMP_PATH + "' " + args + " >/dev/null 2>'" + err + "'";
-  const int rc = std::system(cmd.c_str());
-  return {WIFEXITED(rc) ? WEXITSTATUS(rc) : -1, Slurp(err)};
-}
 
 // A binary PPM: 8-bit, or 16-bit big-endian.
 bool ReadPpm(const std::string& path, std::uint32_t& w, std::uint32_t& h, unsigned& maxval,

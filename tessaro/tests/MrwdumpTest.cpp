@@ -10,34 +10,11 @@
 #include <sstream>
 #include <string>
 
+#include "MrwdumpRun.h"
 #include "TestFiles.h"
 
 namespace tessaro::testing {
 namespace {
-
-struct RunResult {
-  int status;
-  std::string out, err;
-};
-
-std::string Slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-// ctest runs test cases as parallel processes: each keeps its files apart by its process id.
-std::string Temp(const std::string& name) {
-  return ::testing::TempDir() + "mrwdump_" + std::to_string(::getpid()) + "_" + name;
-}
-
-RunResult Mrwdump(const std::string& args) {
-  const std::string out = Temp("stdout"), err = Temp("stderr");
-  const std::string cmd = std::string("'") + MRWDUMP_PATH + "' " + args + " >'" + out + "' 2>'" + err + "'";
-  const int rc = std::system(cmd.c_str());
-  return {WIFEXITED(rc) ? WEXITSTATUS(rc) : -1, Slurp(out), Slurp(err)};
-}
 
 // Reads a binary PGM of maxval 4095 (two big-endian bytes a sample).
 bool ReadPgm(const std::string& path, std::uint32_t& w, std::uint32_t& h, std::vector<std::uint16_t>& px) {
