@@ -220,7 +220,8 @@ const char kEffectUsage[] =
     "  --cancel-at PERCENT    the user cancels once progress reaches PERCENT\n"
     "  --fail-handle N        the Nth host handle cannot be allocated\n"
     "  --memory MB            memory the host offers for handles (default 4096)\n"
-    "  --progress bar|log|quiet\n";
+    "  --progress bar|log|quiet\n"
+    "  --interactive          a person answers the effect's dialogs (see plughost --help)\n";
 
 }  // namespace
 
@@ -239,8 +240,11 @@ int EffectCommand(int argc, char** argv) {
   bool frames = false;
   std::optional<std::vector<long>> extent;
   Progress::Mode progressMode = Progress::Mode::Auto;
+  UiCommandLine ui;
   for (int i = 2; i < argc; ++i) {
     const std::string a = argv[i];
+    std::string why;
+    if (ui.Take(argc, argv, i, why, 0) == UiCommandLine::Arg::Taken) continue;
     if (i + 1 >= argc) return usage(a == "-o" || a.rfind("--", 0) == 0 ? a + " needs a value" : "unknown option " + a);
     const std::string v = argv[++i];
     auto split = [&](std::pair<std::string, std::string>& kv) {
@@ -305,6 +309,7 @@ int EffectCommand(int argc, char** argv) {
   auto effect = LoadEffect(pluginPath);
   if (!effect) return kExitLoad;
   UiScript script;
+  ui.Configure(script);
   effect->module->AttachHeadless(script.HeadlessHost());
   Progress progress(progressMode);
   int status = 0;
@@ -429,18 +434,32 @@ int AboutCommand(int argc, char** argv) {
   std::vector<std::string> answers;
   std::string snapshot;
   std::vector<std::string> withheld;
+  UiCommandLine ui;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
+    if (a == "--interactive") {
+      ui.interactive = true;
+      continue;
+    }
     if (i + 1 >= argc) return Fail(kExitUsage, a + " needs a value");
     const std::string v = argv[++i];
-    if (a == "--answer") answers.push_back(v);
-    else if (a == "--snapshot") snapshot = v;
-    else if (a == "--withhold-suite") withheld.push_back(v);
-    else return Fail(kExitUsage, "unknown option " + a + " (about takes --answer, --snapshot, --withhold-suite)");
+    if (a == "--answer") {
+      answers.push_back(v);
+      ui.scripted = a;
+    } else if (a == "--snapshot") {
+      snapshot = v;
+    } else if (a == "--withhold-suite") {
+      withheld.push_back(v);
+    } else {
+      return Fail(kExitUsage,
+                  "unknown option " + a + " (about takes --answer, --interactive, --snapshot, --withhold-suite)");
+    }
   }
+  if (const std::string refused = ui.Conflict(); !refused.empty()) return Fail(kExitUsage, refused);
   auto effect = LoadEffect(argv[0]);
   if (!effect) return kExitLoad;
   UiScript script(answers);
+  ui.Configure(script);
   effect->module->AttachHeadless(script.HeadlessHost());
 #ifdef _WIN32
   UiScript::Win32Hook hook(script);

@@ -39,7 +39,7 @@ const char kUsage[] =
     "                          (without -o the image is not written: for filters that leave it alone)\n"
     "  plughost open PLUGIN FILE... -o OUT [options]\n"
     "  plughost effect PLUGIN IN.png -o OUT.png [options]   (After Effects effects; effect --help)\n"
-    "  plughost about PLUGIN [--answer A] [--snapshot FILE.png] [--withhold-suite NAME]\n"
+    "  plughost about PLUGIN [--answer A | --interactive] [--snapshot FILE.png] [--withhold-suite NAME]\n"
     "\n"
     "filter options:\n"
     "  --background            the image is a background layer (no transparency)\n"
@@ -78,6 +78,7 @@ const char kUsage[] =
 int Usage(const char* why) {
   if (why) std::fprintf(stderr, "plughost: %s\n", why);
   std::fputs(kUsage, stderr);
+  std::fputs(kInteractiveHelp, stderr);
   std::fputs(kOpenUsage, stderr);
   std::fputs(kScriptingHelp, stderr);
   return kExitUsage;
@@ -145,8 +146,7 @@ int Filter(int argc, char** argv) {
   std::string outPath, parametersPath;
   std::vector<std::pair<FilterOptions::ExtraPlane, std::string>> extraPlaneFiles;
   FilterOptions opt;
-  std::vector<UiAction> uiActions;
-  std::optional<std::string> saveAs;
+  UiCommandLine ui;
   Progress::Mode progressMode = Progress::Mode::Auto;
   bool writePartial = false;
   ScriptingCommandLine scripting;
@@ -181,23 +181,12 @@ int Filter(int argc, char** argv) {
       int64_t fc = 0;
       if (!ParseInt(v, 1, 7, fc)) return Usage("--filter-case takes 1 to 7");
       opt.filterCase = static_cast<int16_t>(fc);
-    } else if (a == "--answer") {
-      if (!(v = value("an answer"))) return Usage(nullptr);
-      UiScript one(std::vector<std::string>{v});
-      uiActions.push_back(*one.NextAction(nullptr, false));
-    } else if (a == "--ui") {
-      if (!(v = value("a dialog script"))) return Usage(nullptr);
-      std::vector<UiAction> more;
-      try {
-        more = ReadUiScript(v);
-      } catch (const std::exception& e) {
-        std::fprintf(stderr, "plughost: %s\n", e.what());
+    } else if (auto uiTook = ui.Take(argc, argv, i, why); uiTook != UiCommandLine::Arg::NotOurs) {
+      if (uiTook == UiCommandLine::Arg::Bad) return Usage(why.c_str());
+      if (uiTook == UiCommandLine::Arg::BadFile) {
+        std::fprintf(stderr, "plughost: %s\n", why.c_str());
         return kExitUsage;
       }
-      uiActions.insert(uiActions.end(), more.begin(), more.end());
-    } else if (a == "--save-as") {
-      if (!(v = value("a file name"))) return Usage(nullptr);
-      saveAs = v;
     } else if (a == "--cancel-after") {
       if (!(v = value("a row count"))) return Usage(nullptr);
       int64_t n = 0;
@@ -268,6 +257,7 @@ int Filter(int argc, char** argv) {
       return Usage(("unknown option " + a).c_str());
     }
   }
+  if (const std::string refused = ui.Conflict(); !refused.empty()) return Usage(refused.c_str());
   if (int status = scripting.LoadPlayback()) return status;
   opt.scripting = scripting.options;
   opt.title = inPath.substr(inPath.find_last_of("/\\") + 1);
@@ -328,8 +318,8 @@ int Filter(int argc, char** argv) {
   }
   const std::string name = pipl.Name().value_or(pluginPath);
 
-  UiScript script(uiActions);
-  script.SetSaveAs(saveAs);
+  UiScript script(ui.actions);
+  ui.Configure(script);
   module->AttachHeadless(script.HeadlessHost());
 #ifdef _WIN32
   UiScript::Win32Hook hook(script);
@@ -385,6 +375,7 @@ int main(int argc, char** argv) {
     if (cmd == "about") return AboutCommand(argc - 2, argv + 2);
     if (cmd == "--help" || cmd == "-h") {
       std::fputs(kUsage, stdout);
+      std::fputs(kInteractiveHelp, stdout);
       std::fputs(kOpenUsage, stdout);
       std::fputs(kScriptingHelp, stdout);
       return 0;

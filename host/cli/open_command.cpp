@@ -46,6 +46,7 @@ const char kOpenUsage[] =
     "  -j N                    read several files with up to N worker processes\n"
     "  --answer A              answer the next dialog (as for filter)\n"
     "  --ui FILE               a scripted dialog session (as for filter)\n"
+    "  --interactive           a person answers the dialogs (as for filter; not with -j)\n"
     "  --cancel-after ROWS     the user cancels once ROWS rows have been delivered\n"
     "  --advance-error N       the Nth advanceState call fails (out of memory)\n"
     "  --fail-alloc N          the Nth handle or buffer the plug-in asks for is refused\n"
@@ -99,7 +100,7 @@ struct OpenJob {
   std::string format;  // "tiff", "png" or empty
   int workers = 1;
   FormatOptions options;
-  std::vector<UiAction> uiActions;  // --answer and --ui, in the order given
+  UiCommandLine ui;
   Progress::Mode progress = Progress::Mode::Auto;
   std::vector<std::string> passOn;  // the options again, for workers
   bool countAllocations = false;
@@ -146,7 +147,8 @@ int OpenOne(const OpenJob& job, const std::string& file, const std::string& outP
   }
   const std::string name = pipl.Name().value_or(job.plugin);
 
-  UiScript script(job.uiActions);
+  UiScript script(job.ui.actions);
+  job.ui.Configure(script);
   module->AttachHeadless(script.HeadlessHost());
 #ifdef _WIN32
   UiScript::Win32Hook hook(script);
@@ -329,6 +331,7 @@ int OpenCommand(int argc, char** argv, const char* self) {
     const char* v = nullptr;
     long n = 0;
     // Options a worker needs as well are passed on to it.
+    std::string uiWhy;
     auto passOn = [&](bool withValue) {
       job.passOn.push_back(a);
       if (withValue) job.passOn.push_back(v);
@@ -357,21 +360,16 @@ int OpenCommand(int argc, char** argv, const char* self) {
     } else if (a == "--no-icc") {
       job.options.offerIcc = false;
       passOn(false);
-    } else if (a == "--answer") {
-      if (!(v = value("an answer"))) return need("an answer");
-      UiScript one(std::vector<std::string>{v});
-      job.uiActions.push_back(*one.NextAction(nullptr, false));
-      passOn(true);
-    } else if (a == "--ui") {
-      if (!(v = value("a dialog script"))) return need("a dialog script");
-      try {
-        const std::vector<UiAction> more = ReadUiScript(v);
-        job.uiActions.insert(job.uiActions.end(), more.begin(), more.end());
-      } catch (const std::exception& e) {
-        std::fprintf(stderr, "plughost: %s\n", e.what());
+    } else if (auto took = job.ui.Take(argc, argv, i, uiWhy, UiCommandLine::kAnswer | UiCommandLine::kScript);
+               took != UiCommandLine::Arg::NotOurs) {
+      if (took == UiCommandLine::Arg::Bad) return UsageError(uiWhy);
+      if (took == UiCommandLine::Arg::BadFile) {
+        std::fprintf(stderr, "plughost: %s\n", uiWhy.c_str());
         return kExitUsage;
       }
-      passOn(true);
+      // Workers answer as this process would.
+      job.passOn.push_back(a);
+      if (a != "--interactive") job.passOn.push_back(argv[i]);
     } else if (a == "--cancel-after") {
       if (!(v = value("rows")) || !ParseNumber(v, 0, INT32_MAX, n)) return UsageError("--cancel-after takes a row count");
       job.options.cancelAfterRows = static_cast<int32_t>(n);
@@ -426,6 +424,10 @@ int OpenCommand(int argc, char** argv, const char* self) {
     }
   }
   if (job.files.empty()) return UsageError("open needs at least one FILE");
+  if (const std::string refused = job.ui.Conflict(); !refused.empty()) return UsageError(refused);
+  // One person answers one dialog at a time.
+  if (job.ui.interactive && job.workers > 1 && job.files.size() > 1)
+    return UsageError("--interactive reads the files one at a time; drop -j");
   if (job.files.size() > 1 && !job.scripting.recordPath.empty())
     return UsageError("--record takes the settings of one file; open one file with it");
   if (int status = job.scripting.LoadPlayback()) return status;

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
+#include <optional>
+#include <vector>
 #include <string>
 
 #include "plughost/ui_script.h"
@@ -122,4 +125,162 @@ TEST(UiScriptSession, ShotsGoToTheShooterOrSayAHeadlessDialogHasNoPixels) {
   EXPECT_NE(text.find("plughost: ui shot three.png: a headless dialog has no pixels\n"), std::string::npos) << text;
   EXPECT_NE(text.find("plughost: ui shot ok.png: saved\n"), std::string::npos) << text;
   EXPECT_NE(text.find("plughost: ui shot fails.png: could not be saved\n"), std::string::npos) << text;
+}
+
+// --- a person typing the session (plughost --interactive natively)
+namespace {
+std::FILE* Typed(const std::string& text) {
+  std::FILE* f = std::tmpfile();
+  std::fputs(text.c_str(), f);
+  std::rewind(f);
+  return f;
+}
+std::string Contents(std::FILE* f) {
+  std::rewind(f);
+  std::string text(8192, '\0');
+  text.resize(std::fread(text.data(), 1, text.size(), f));
+  return text;
+}
+}  // namespace
+
+TEST(UiScriptTyped, ActionsComeAsTypedAfterTheScriptAndTheEndOfInputCancels) {
+  std::FILE* in = Typed("read 10\nset 10 0.5\n\n# thinking\nfrob 3\npress 1\n");
+  std::FILE* report = std::tmpfile();
+  UiScript script({Parse("pick 11 1")}, report);
+  script.SetInteractive(in);
+  EXPECT_TRUE(script.Interactive());
+  QmHeadlessItem items[] = {{10, 7, "0.25", 1, 0, -1, 0, nullptr, 0, 0, 0, 0}};
+  QmHeadlessDialog shown{"", "Tessaro", 0, 0, 1, items, 1};
+  // The script's own action first, without waiting for the person.
+  auto a = script.NextAction(&shown, false);
+  ASSERT_TRUE(a);
+  EXPECT_EQ(a->kind, UiAction::Kind::Pick);
+  EXPECT_EQ(std::ftell(in), 0) << "nothing read while the script has actions";
+  // While the plug-in works nothing is read: the person's line waits for the idle dialog.
+  EXPECT_FALSE(script.NextAction(&shown, true));
+  EXPECT_EQ(std::ftell(in), 0);
+  a = script.NextAction(&shown, false);
+  ASSERT_TRUE(a);
+  EXPECT_EQ(a->kind, UiAction::Kind::Set);
+  EXPECT_EQ(a->text, "0.5");
+  // Blank and comment lines are skipped, a mistyped line refused and the next one taken.
+  a = script.NextAction(&shown, false);
+  ASSERT_TRUE(a);
+  EXPECT_EQ(a->kind, UiAction::Kind::Press);
+  EXPECT_EQ(a->id, 1);
+  // The end of the input: the close box, every time, never Enter.
+  EXPECT_EQ(script.NextAction(&shown, false)->kind, UiAction::Kind::Close);
+  EXPECT_EQ(script.NextAction(&shown, false)->kind, UiAction::Kind::Close);
+  EXPECT_EQ(script.Next(), QM_ACTION_CLOSE);
+  const std::string text = Contents(report);
+  EXPECT_NE(text.find("type the actions"), std::string::npos) << text;
+  EXPECT_NE(text.find("plughost: ui read 10: 0.25"), std::string::npos) << text;
+  EXPECT_NE(text.find("plughost: ui: unknown action \"frob\"; type it again\n"), std::string::npos) << text;
+  EXPECT_EQ(text.find("end of input: cancel"), text.rfind("end of input: cancel")) << "said once: " << text;
+  std::fclose(in);
+  std::fclose(report);
+}
+
+TEST(UiScriptTyped, PlainDialogsTakeTypedButtonsAndALastLineWithoutNewline) {
+  std::FILE* in = Typed("read 3\nclose\npress 2");
+  UiScript script(std::vector<UiAction>{}, nullptr);
+  script.SetInteractive(in);
+  EXPECT_EQ(script.Next(), QM_ACTION_CLOSE) << "a read means nothing to a message box";
+  EXPECT_EQ(script.Next(), 2);
+  EXPECT_EQ(script.Next(), QM_ACTION_CLOSE);
+  std::fclose(in);
+  // Without typed input a session still ends with Enter.
+  UiScript unattended(std::vector<UiAction>{}, nullptr);
+  EXPECT_FALSE(unattended.Interactive());
+  EXPECT_EQ(unattended.Next(), QM_ACTION_DEFAULT);
+}
+
+TEST(UiScriptTyped, TheSaveDialogTakesATypedNameAndCancelsOnEmptyOrEnd) {
+  char path[16] = {};
+  struct Case {
+    const char* typed;
+    int32_t chosen;
+    const char* name;
+  };
+  for (const Case& c : {Case{"out dir/a.jpg \r\n", 1, "out dir/a.jpg"}, Case{"\nb.jpg\n", 0, ""}, Case{"", 0, ""},
+                        Case{"a-name-longer-than-the-field.jpg", 1, "a-name-longer-t"}}) {
+    std::FILE* in = Typed(c.typed);
+    std::FILE* report = std::tmpfile();
+    UiScript script(std::vector<UiAction>{}, report);
+    script.SetInteractive(in);
+    std::memset(path, 0, sizeof path);
+    const QmHeadlessHost* host = script.HeadlessHost();
+    EXPECT_EQ(host->saveFileName(host->context, "Save", "JPEG Files", path, sizeof path), c.chosen) << c.typed;
+    EXPECT_STREQ(path, c.name) << c.typed;
+    const std::string text = Contents(report);
+    EXPECT_NE(text.find("plughost: save dialog \"JPEG Files\"\n"), std::string::npos) << text;
+    EXPECT_NE(text.find(c.chosen ? "plughost: save dialog: " : "plughost: save dialog: cancelled"), std::string::npos)
+        << text;
+    std::fclose(in);
+    std::fclose(report);
+  }
+}
+
+namespace {
+struct Args {
+  std::vector<std::string> words;
+  std::vector<char*> argv;
+  explicit Args(std::vector<std::string> w) : words(std::move(w)) {
+    for (auto& s : words) argv.push_back(s.data());
+  }
+};
+// Takes every argument the shared dialog options take; the first one refused says why.
+std::string TakeAll(plughost::UiCommandLine& ui, const std::vector<std::string>& words, unsigned takes) {
+  Args args(words);
+  const int argc = static_cast<int>(args.argv.size());
+  for (int i = 0; i < argc; ++i) {
+    std::string why;
+    const auto took = ui.Take(argc, args.argv.data(), i, why, takes);
+    if (took == plughost::UiCommandLine::Arg::NotOurs) return "not ours: " + args.words[static_cast<size_t>(i)];
+    if (took != plughost::UiCommandLine::Arg::Taken) return why;
+  }
+  return ui.Conflict();
+}
+}  // namespace
+
+TEST(UiCommandLine, InteractiveIsRefusedBesideAScriptedAnswerNamingIt) {
+  using plughost::UiCommandLine;
+  {
+    UiCommandLine ui;
+    EXPECT_EQ(TakeAll(ui, {"--interactive"}, UiCommandLine::kAll), "");
+    EXPECT_TRUE(ui.interactive);
+    std::FILE* in = Typed("");
+    UiScript script(ui.actions, nullptr);
+    ui.Configure(script, in);
+    EXPECT_TRUE(script.Interactive());
+    std::fclose(in);
+  }
+  for (const char* other : {"--ui", "--answer", "--save-as"}) {
+    UiCommandLine ui;
+    const std::string value = std::string(other) == "--ui" ? "/dev/null" : "1";
+    EXPECT_EQ(TakeAll(ui, {other, value, "--interactive"}, UiCommandLine::kAll),
+              std::string("--interactive leaves the dialogs to the person at the screen; it cannot be combined with ") +
+                  other);
+  }
+  {
+    UiCommandLine ui;  // the first scripted option is the one named
+    EXPECT_NE(TakeAll(ui, {"--interactive", "--save-as", "a.jpg", "--answer", "2"}, UiCommandLine::kAll).find("with --save-as"),
+              std::string::npos);
+  }
+  {
+    UiCommandLine ui;  // without --interactive the scripted options make a session as before
+    EXPECT_EQ(TakeAll(ui, {"--answer", "close", "--save-as", "a.jpg"}, UiCommandLine::kAll), "");
+    ASSERT_EQ(ui.actions.size(), 1u);
+    EXPECT_EQ(ui.actions[0].kind, UiAction::Kind::Close);
+    UiScript script(ui.actions, nullptr);
+    ui.Configure(script);
+    EXPECT_FALSE(script.Interactive());
+    EXPECT_EQ(script.SaveAs(), std::optional<std::string>("a.jpg"));
+  }
+  UiCommandLine ui;
+  EXPECT_EQ(TakeAll(ui, {"--save-as"}, UiCommandLine::kAll), "--save-as needs a file name");
+  EXPECT_EQ(TakeAll(ui, {"--save-as", "x"}, UiCommandLine::kAnswer), "not ours: --save-as")
+      << "a command without a save dialog does not take it";
+  EXPECT_NE(TakeAll(ui, {"--ui", "/no/such/script.ui"}, UiCommandLine::kAll).find("/no/such/script.ui"),
+            std::string::npos);
 }

@@ -351,6 +351,8 @@ LRESULT CALLBACK AfterMessage(int code, WPARAM wp, LPARAM lp) {
 }  // namespace
 
 UiScript::Win32Hook::Win32Hook(UiScript& script) {
+  // A person at the screen answers every window: no hook, no timer, nothing cancelled.
+  if (script.Interactive()) return;
   g_script = &script;
   script.SetShooter([](const std::string& path) { return SaveShot(g_shotDialog, path); });
   g_hook = SetWindowsHookExA(WH_CALLWNDPROCRET, AfterMessage, nullptr, GetCurrentThreadId());

@@ -175,7 +175,7 @@ UiScript::UiScript(std::vector<UiAction> actions, std::FILE* report)
       host_{sizeof(QmHeadlessHost), this, &UiScript::Act, &UiScript::NextFor, &UiScript::SaveFileName} {}
 
 int32_t UiScript::Next() {
-  while (next_ < actions_.size()) {
+  while (next_ < actions_.size() || ReadTyped()) {
     const UiAction& a = actions_[next_++];
     switch (a.kind) {
       case UiAction::Kind::Press: return a.id;
@@ -184,11 +184,12 @@ int32_t UiScript::Next() {
       default: break;  // a plain answer has nothing to set, read or drag
     }
   }
-  return QM_ACTION_DEFAULT;
+  return input_ ? QM_ACTION_CLOSE : QM_ACTION_DEFAULT;
 }
 
 std::optional<UiAction> UiScript::NextAction(const QmHeadlessDialog* shown, bool busy) {
-  while (next_ < actions_.size()) {
+  // A person types while the dialog is idle: reading now would stall the plug-in's work.
+  while (next_ < actions_.size() || (!busy && ReadTyped())) {
     const UiAction& a = actions_[next_];
     if (busy && !a.busy) return std::nullopt;
     ++next_;
@@ -206,9 +207,54 @@ std::optional<UiAction> UiScript::NextAction(const QmHeadlessDialog* shown, bool
     return a;
   }
   if (busy) return std::nullopt;
-  UiAction enter;
-  enter.kind = UiAction::Kind::Default;
-  return enter;
+  UiAction end;
+  end.kind = input_ ? UiAction::Kind::Close : UiAction::Kind::Default;
+  return end;
+}
+
+bool UiScript::ReadTyped() {
+  if (!input_ || inputEnded_) return false;
+  if (!hinted_ && report_) {
+    std::fprintf(report_, "plughost: type the actions, one a line as in a --ui script; end of input cancels\n");
+    hinted_ = true;
+  }
+  if (report_) std::fflush(report_);
+  std::string line, why;
+  while (true) {
+    line.clear();
+    int c;
+    while ((c = std::fgetc(input_)) != EOF && c != '\n') line += static_cast<char>(c);
+    if (c == EOF && line.empty()) break;
+    std::optional<UiAction> a;
+    if (!ParseUiLine(line, a, why)) {
+      if (report_) std::fprintf(report_, "plughost: ui: %s; type it again\n", why.c_str());
+      continue;
+    }
+    if (!a) {
+      if (c == EOF) break;
+      continue;
+    }
+    actions_.push_back(*a);
+    return true;
+  }
+  inputEnded_ = true;
+  if (report_) std::fprintf(report_, "plughost: end of input: cancel\n");
+  return false;
+}
+
+std::optional<std::string> UiScript::ReadTypedName() {
+  if (!input_ || inputEnded_) return std::nullopt;
+  if (report_) {
+    std::fprintf(report_, "plughost: type the file name (an empty line or the end of input cancels)\n");
+    std::fflush(report_);
+  }
+  std::string line;
+  int c;
+  while ((c = std::fgetc(input_)) != EOF && c != '\n') line += static_cast<char>(c);
+  if (c == EOF && line.empty()) inputEnded_ = true;
+  while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t')) line.pop_back();
+  if (line.empty()) return std::nullopt;
+  return line;
 }
 
 void UiScript::Report(bool isMessageBox, const std::string& caption, const std::vector<std::string>& texts) {
@@ -315,12 +361,71 @@ void UiScript::ReportSaveDialog(const std::string& filter, const std::optional<s
 
 int32_t UiScript::SaveFileName(void* context, const char*, const char* filter, char* path, uint32_t capacity) {
   auto* self = static_cast<UiScript*>(context);
+  if (self->input_ && !self->saveAs_) {
+    if (self->report_) std::fprintf(self->report_, "plughost: save dialog \"%s\"\n", filter ? filter : "");
+    const std::optional<std::string> typed = self->ReadTypedName();
+    if (self->report_) std::fprintf(self->report_, "plughost: save dialog: %s\n", typed ? typed->c_str() : "cancelled");
+    if (!typed || capacity == 0) return 0;
+    std::strncpy(path, typed->c_str(), capacity - 1);
+    path[capacity - 1] = '\0';
+    return 1;
+  }
   self->ReportSaveDialog(filter ? filter : "", self->saveAs_);
   if (!self->saveAs_ || capacity == 0) return 0;
   // A name longer than the dialog's field is cut as the field would cut it.
   std::strncpy(path, self->saveAs_->c_str(), capacity - 1);
   path[capacity - 1] = '\0';
   return 1;
+}
+
+const char kInteractiveHelp[] =
+    "  --interactive           a person answers the dialogs: the Windows plughost leaves its\n"
+    "                          real dialogs, message boxes and file dialogs on the screen;\n"
+    "                          natively each dialog is described on stderr and its actions\n"
+    "                          are typed on standard input, one a line as in --ui (the save\n"
+    "                          dialog takes a typed path); the end of the input is Cancel.\n"
+    "                          Not with --ui, --answer or --save-as (exit status 2)\n";
+
+UiCommandLine::Arg UiCommandLine::Take(int argc, char** argv, int& i, std::string& error, unsigned takes) {
+  const std::string a = argv[i];
+  const bool ours = a == "--interactive" || (a == "--answer" && (takes & kAnswer)) ||
+                    (a == "--ui" && (takes & kScript)) || (a == "--save-as" && (takes & kSaveAs));
+  if (!ours) return Arg::NotOurs;
+  if (a == "--interactive") {
+    interactive = true;
+    return Arg::Taken;
+  }
+  if (i + 1 >= argc) {
+    error = a + (a == "--answer" ? " needs an answer" : a == "--ui" ? " needs a dialog script" : " needs a file name");
+    return Arg::Bad;
+  }
+  const char* v = argv[++i];
+  if (scripted.empty()) scripted = a;
+  if (a == "--answer") {
+    UiScript one(std::vector<std::string>{v});
+    actions.push_back(*one.NextAction(nullptr, false));
+  } else if (a == "--ui") {
+    try {
+      const std::vector<UiAction> more = ReadUiScript(v);
+      actions.insert(actions.end(), more.begin(), more.end());
+    } catch (const std::exception& e) {
+      error = e.what();
+      return Arg::BadFile;
+    }
+  } else {
+    saveAs = v;
+  }
+  return Arg::Taken;
+}
+
+std::string UiCommandLine::Conflict() const {
+  if (!interactive || scripted.empty()) return {};
+  return "--interactive leaves the dialogs to the person at the screen; it cannot be combined with " + scripted;
+}
+
+void UiCommandLine::Configure(UiScript& script, std::FILE* in) const {
+  script.SetSaveAs(saveAs);
+  if (interactive) script.SetInteractive(in);
 }
 
 }  // namespace plughost

@@ -20,6 +20,12 @@
 //   busy ACTION           do ACTION while the plug-in is still working between messages
 // Blank lines and lines starting with '#' are skipped. When the script runs out, every
 // dialog gets Enter.
+//
+// An interactive session (`--interactive`) has a person answer instead. The Windows plughost
+// then leaves its real dialogs alone. Natively there is no screen: each dialog is described on
+// stderr as above and the person types the actions on standard input, in the script's syntax,
+// one a line; a line that is not an action is refused and can be typed again, and the end of
+// the input is Cancel (the close box, or no name in the save dialog).
 #include <cstdint>
 #include <cstdio>
 #include <functional>
@@ -65,6 +71,10 @@ class UiScript {
   // Reports what a read, list or place action finds in the dialog shown.
   void ReadBack(const UiAction& a, const QmHeadlessDialog& shown);
 
+  // Actions past the script's end are typed on `in` (nullptr: none, every dialog gets Enter).
+  void SetInteractive(std::FILE* in) { input_ = in; }
+  bool Interactive() const { return input_ != nullptr; }
+
   // The path the system save-file dialog is answered with; none: the user cancels it.
   void SetSaveAs(std::optional<std::string> path) { saveAs_ = std::move(path); }
   const std::optional<std::string>& SaveAs() const { return saveAs_; }
@@ -76,7 +86,7 @@ class UiScript {
   // not possible.
   void SetShooter(std::function<bool(const std::string& path)> shooter) { shooter_ = std::move(shooter); }
 
-  // Windows only: watches this thread's dialogs while alive.
+  // Windows only: watches this thread's dialogs while alive (none in an interactive session).
   class Win32Hook {
    public:
     explicit Win32Hook(UiScript& script);
@@ -90,13 +100,42 @@ class UiScript {
   static void NextFor(void* context, const QmHeadlessDialog* shown, int32_t busy, QmHeadlessAction* action);
   static int32_t SaveFileName(void* context, const char* caption, const char* filter, char* path, uint32_t capacity);
   void ReportShown(const QmHeadlessDialog& d);
+  // Reads typed lines until one holds an action, which is queued; false at the end of input.
+  bool ReadTyped();
+  // The name typed into the save dialog; none when the person cancels (an empty line, or the
+  // end of input).
+  std::optional<std::string> ReadTypedName();
   std::vector<UiAction> actions_;
   size_t next_ = 0;
   std::FILE* report_;
   std::optional<std::string> saveAs_;
   std::string heldText_;  // the text of the last action handed over
   std::function<bool(const std::string&)> shooter_;
+  std::FILE* input_ = nullptr;
+  bool inputEnded_ = false;
+  bool hinted_ = false;
   QmHeadlessHost host_;
+};
+
+// The dialog options the commands that run a plug-in share:
+//   --answer A  --ui FILE  --save-as PATH  --interactive
+extern const char kInteractiveHelp[];
+
+struct UiCommandLine {
+  enum Takes : unsigned { kAnswer = 1, kScript = 2, kSaveAs = 4, kAll = 7 };
+  std::vector<UiAction> actions;  // --answer and --ui, in the order given
+  std::optional<std::string> saveAs;
+  bool interactive = false;
+  std::string scripted;  // the first of --answer, --ui, --save-as given
+
+  // NotOurs; Taken (i moves past the value); Bad: a usage error, `error` says why; BadFile: a
+  // --ui script that cannot be used, `error` names the file and line (no usage text needed).
+  enum class Arg { NotOurs, Taken, Bad, BadFile };
+  Arg Take(int argc, char** argv, int& i, std::string& error, unsigned takes = kAll);
+  // After the whole command line: empty, or why --interactive is refused.
+  std::string Conflict() const;
+  // The session's user: the script, then (interactive) whatever is typed on `in`.
+  void Configure(UiScript& script, std::FILE* in = stdin) const;
 };
 
 }  // namespace plughost
