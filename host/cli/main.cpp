@@ -257,7 +257,10 @@ int Filter(int argc, char** argv) {
       return Usage(("unknown option " + a).c_str());
     }
   }
-  if (const std::string refused = ui.Conflict(); !refused.empty()) return Usage(refused.c_str());
+  if (const std::string refused = ui.Conflict(); !refused.empty()) {
+    std::fprintf(stderr, "plughost: %s\n", refused.c_str());
+    return kExitUsage;
+  }
   if (int status = scripting.LoadPlayback()) return status;
   opt.scripting = scripting.options;
   opt.title = inPath.substr(inPath.find_last_of("/\\") + 1);

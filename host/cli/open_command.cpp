@@ -424,10 +424,15 @@ int OpenCommand(int argc, char** argv, const char* self) {
     }
   }
   if (job.files.empty()) return UsageError("open needs at least one FILE");
-  if (const std::string refused = job.ui.Conflict(); !refused.empty()) return UsageError(refused);
+  if (const std::string refused = job.ui.Conflict(); !refused.empty()) {
+    std::fprintf(stderr, "plughost: %s\n", refused.c_str());
+    return kExitUsage;
+  }
   // One person answers one dialog at a time.
-  if (job.ui.interactive && job.workers > 1 && job.files.size() > 1)
-    return UsageError("--interactive reads the files one at a time; drop -j");
+  if (job.ui.interactive && job.workers > 1 && job.files.size() > 1) {
+    std::fprintf(stderr, "plughost: --interactive reads the files one at a time; drop -j\n");
+    return kExitUsage;
+  }
   if (job.files.size() > 1 && !job.scripting.recordPath.empty())
     return UsageError("--record takes the settings of one file; open one file with it");
   if (int status = job.scripting.LoadPlayback()) return status;
