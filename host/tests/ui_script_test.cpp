@@ -183,12 +183,16 @@ TEST(UiScriptTyped, ActionsComeAsTypedAfterTheScriptAndTheEndOfInputCancels) {
 
 TEST(UiScriptTyped, PlainDialogsTakeTypedButtonsAndALastLineWithoutNewline) {
   std::FILE* in = Typed("read 3\nclose\npress 2");
-  UiScript script(std::vector<UiAction>{}, nullptr);
+  std::FILE* report = std::tmpfile();
+  UiScript script(std::vector<UiAction>{}, report);
   script.SetInteractive(in);
   EXPECT_EQ(script.Next(), QM_ACTION_CLOSE) << "a read means nothing to a message box";
   EXPECT_EQ(script.Next(), 2);
   EXPECT_EQ(script.Next(), QM_ACTION_CLOSE);
+  EXPECT_NE(Contents(report).find("plughost: ui: this dialog takes only press ID, default or close\n"),
+            std::string::npos);
   std::fclose(in);
+  std::fclose(report);
   // Without typed input a session still ends with Enter.
   UiScript unattended(std::vector<UiAction>{}, nullptr);
   EXPECT_FALSE(unattended.Interactive());

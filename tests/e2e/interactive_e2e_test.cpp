@@ -159,4 +159,23 @@ TEST_F(Interactive, RefusedBesideAScriptedAnswerWithOneLineNamingIt) {
   EXPECT_TRUE(Has(help.out, "--interactive")) << help.out;
 }
 
+#ifdef QM_NATIVE_VELUNEFX
+TEST_F(Interactive, AnEffectsAboutBoxTakesTheTypedButtonAndItsRenderAsksNothing) {
+  Result ok = Run({"about", QM_NATIVE_VELUNEFX, "--interactive"}, "read 1\ndefault\n");
+  EXPECT_EQ(ok.status, 0) << ok.err;
+  EXPECT_TRUE(Has(ok.err, "plughost: dialog \"About Velune")) << ok.err;
+  EXPECT_TRUE(Has(ok.err, "this dialog takes only press ID, default or close")) << ok.err;
+  EXPECT_FALSE(Has(ok.err, "end of input: cancel")) << "the typed Enter closed it: " << ok.err;
+  // A render shows no dialog: nothing is read, and the frame is what an unattended run gives.
+  const std::string in = QM_SAMPLES "/coralin/picture.png";
+  Result a = Run({"effect", QM_NATIVE_VELUNEFX, in, "-o", (dir_ / "a.png").string(), "--interactive", "--progress", "quiet"},
+                 std::nullopt);
+  Result b = Run({"effect", QM_NATIVE_VELUNEFX, in, "-o", (dir_ / "b.png").string(), "--progress", "quiet"}, std::nullopt);
+  ASSERT_EQ(a.status, 0) << a.err;
+  ASSERT_EQ(b.status, 0) << b.err;
+  EXPECT_FALSE(Has(a.err, "type the actions")) << a.err;
+  EXPECT_EQ(Slurp(dir_ / "a.png"), Slurp(dir_ / "b.png"));
+}
+#endif
+
 }  // namespace

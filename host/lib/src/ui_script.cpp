@@ -181,7 +181,9 @@ int32_t UiScript::Next() {
       case UiAction::Kind::Press: return a.id;
       case UiAction::Kind::Close: return QM_ACTION_CLOSE;
       case UiAction::Kind::Default: return QM_ACTION_DEFAULT;
-      default: break;  // a plain answer has nothing to set, read or drag
+      default:  // a plain answer has nothing to set, read or drag
+        if (input_ && report_) std::fprintf(report_, "plughost: ui: this dialog takes only press ID, default or close\n");
+        break;
     }
   }
   return input_ ? QM_ACTION_CLOSE : QM_ACTION_DEFAULT;
