@@ -9,8 +9,8 @@
 #
 # Environment: QM_WINE (wine64), QM_PLUGHOST and QM_PLUGIN (the win64 plughost.exe and plug-in),
 # QM_NATIVE_PLUGHOST and QM_NATIVE_PLUGIN (the native builds), QM_SAMPLE (the bundled input),
-# QM_WORK (a scratch folder that keeps its own Wine prefix between runs). DISPLAY is used when
-# set; otherwise the test starts an Xvfb of its own.
+# QM_WORK (a scratch folder that keeps its own Wine prefix between runs). The test runs its own
+# Xvfb.
 set -uo pipefail
 case ${1:-} in coralin | tessaro) which=$1 ;; *) echo "usage: $0 coralin|tessaro"; exit 2 ;; esac
 : "${QM_WINE:?}" "${QM_PLUGHOST:?}" "${QM_PLUGIN:?}" "${QM_NATIVE_PLUGHOST:?}" "${QM_NATIVE_PLUGIN:?}"
@@ -28,18 +28,21 @@ cleanup() {
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
 }
 trap cleanup EXIT
-if [ -z "${DISPLAY:-}" ]; then
-  display=:$((200 + $$ % 300))
-  Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-  xvfb_pid=$!
-  export DISPLAY=$display
-  sleep 1
-fi
+mkdir -p "$QM_WORK"
+# An X server of its own, on a free display: keys typed on a shared screen could reach another
+# test's window of the same name.
+rm -f "$QM_WORK/display"
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$QM_WORK/display" >/dev/null 2>&1 &
+xvfb_pid=$!
+for _ in $(seq 100); do [ -s "$QM_WORK/display" ] && break; sleep 0.1; done
+[ -s "$QM_WORK/display" ] || { echo "Xvfb did not start"; exit 1; }
+export DISPLAY=:$(head -n 1 "$QM_WORK/display")
 
 for f in "$QM_PLUGHOST" "$QM_PLUGIN" "$QM_NATIVE_PLUGHOST" "$QM_NATIVE_PLUGIN" "$QM_SAMPLE"; do
   [ -f "$f" ] || { echo "missing $f"; exit 1; }
 done
-mkdir -p "$QM_WORK"
+# A Wine session left from an earlier run would keep its windows on that run's display.
+"$wineserver" -k 2>/dev/null
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   timeout 300 "$QM_WINE" wineboot --init >/dev/null 2>&1 || { echo "cannot create the Wine prefix"; exit 1; }
 fi
