@@ -83,8 +83,14 @@ finish() {
   kill "$run_pid" 2>/dev/null
   run_pid=
 }
-shoot() {
-  if import -window root "$1" 2>/dev/null; then pass "screenshot $1"; else fail "screenshot $1"; fi
+shoot() {  # file, the fewest colours a drawn dialog shows (a blank screen has one)
+  if ! import -window root "$1" 2>/dev/null; then
+    fail "screenshot $1"
+    return
+  fi
+  local n
+  n=$(identify -format '%k' "$1" 2>/dev/null)
+  if [ "${n:-0}" -ge "$2" ]; then pass "screenshot $1 ($n colours)"; else fail "screenshot $1 has ${n:-no} colours"; fi
 }
 same_pixels() {  # a b: the same size and the same 8-bit RGB values
   [ "$(identify -format '%wx%h' "$1" 2>/dev/null)" = "$(identify -format '%wx%h' "$2" 2>/dev/null)" ] &&
@@ -107,7 +113,7 @@ if [ "$which" = coralin ]; then
   fi
   pass "the settings dialog shows"
   sleep 3  # the panes fill and the size is measured
-  shoot "$QM_WORK/coralin-dialog.png"
+  shoot "$QM_WORK/coralin-dialog.png" 1000  # the picture in both panes
   if kill -0 "$run_pid" 2>/dev/null && [ -n "$(window 'Coralin\[tm\] 6\.0' 2)" ]; then
     pass "the dialog waits for the person"
   else
@@ -121,7 +127,7 @@ if [ "$which" = coralin ]; then
   fi
   pass "Return accepts the settings; the save dialog shows"
   sleep 1
-  shoot "$QM_WORK/coralin-save-dialog.png"
+  shoot "$QM_WORK/coralin-save-dialog.png" 16
   [ -n "$(window '^Save As$' 2)" ] || fail "the save dialog was closed without the person"
   # The name field has the keyboard with the suggested name selected: typing replaces it.
   keys "$sid" key --clearmodifiers ctrl+a
@@ -154,7 +160,7 @@ else
   fi
   pass "the conversion dialog shows"
   sleep 3  # the live preview is drawn in steps
-  shoot "$QM_WORK/tessaro-dialog.png"
+  shoot "$QM_WORK/tessaro-dialog.png" 16
   if kill -0 "$run_pid" 2>/dev/null && [ -n "$(window '^Tessaro' 2)" ]; then
     pass "the dialog waits for the person"
   else
