@@ -88,8 +88,9 @@ void Visit(S& s, F&& f) {
   f("CCIndexIncrementEdit", s.ccIndexIncrement.edit, true);
   f("LabMode", s.labMode, false);
   f("InterpolationPreview", s.interpolationPreview, false);
-  f("InterpolationZoom", s.interpolationZoom, false);
-  f("InterpolationZoomFactor", s.interpolationZoomFactor, false);
+  // The dialog's zoomed view and its factor are the user's choices like the others: kept.
+  f("InterpolationZoom", s.interpolationZoom, true);
+  f("InterpolationZoomFactor", s.interpolationZoomFactor, true);
 }
 
 struct Setter {

@@ -45,6 +45,10 @@ TEST(SettingsFile, WriterEmitsTheTableInOrderAndDisplayUiOnlyWhenOff) {
   EXPECT_NE(t.find("TempIncrementSmall = 10\nTempIncrementLarge = 500\n"), std::string::npos);
   EXPECT_EQ(t.find("DisplayUI"), std::string::npos);
   EXPECT_EQ(t.find("LabMode"), std::string::npos) << "read, never written";
+  EXPECT_EQ(t.find("InterpolationPreview"), std::string::npos) << "read, never written";
+  // The zoomed view's switch and factor close the section.
+  EXPECT_NE(t.find("CCIndexIncrementEdit = 10\nInterpolationZoom = 0\nInterpolationZoomFactor = 0\n"),
+            std::string::npos) << t;
   g.displayUI = false;
   EXPECT_NE(g.Text().find("DontUseInternalThumbnailsForD5andD7 = 1\nDisplayUI = 0\nDialogOrientation = 1\n"),
             std::string::npos);
@@ -126,6 +130,7 @@ TEST(SettingsFile, PresetTextLeavesOutTheOtherToneMode) {
 TEST(SettingsFile, WrittenReadAndWrittenAgainGivesTheSameBytes) {
   SettingsFile f = Parsed(
       "[GeneralSettings]\nLivePreview = 0\nDisplayUI = 0\nExposureIncrementSmall = 0.3333\nDialogPositionX = -40\n"
+      "interpolationzoom=1\nInterpolationZoomFactor = 2\n"
       "[WhiteBalancePresets]\nStudio = 3200; 5\nLamp = 1.23456, 1, 1, 0.5\n"
       "[default]\nWB = Coef\nCoefR = 1.7\nCoefG1= 1\nCoefG2= 1\nCoefB = 1.25\nExposure = -0.333333\n"
       "Saturation = 12\nContrast = 0\nPreciseContrast = 42.5\nPreciseGamma = 2.2\nShadows = 1\n"
@@ -136,6 +141,7 @@ TEST(SettingsFile, WrittenReadAndWrittenAgainGivesTheSameBytes) {
   SettingsFile again = Parsed(once);
   EXPECT_EQ(again.Text(), once);
   EXPECT_NE(once.find("\n[WhiteBalancePresets]\n"), std::string::npos);
+  EXPECT_NE(once.find("\nInterpolationZoom = 1\nInterpolationZoomFactor = 2\n"), std::string::npos) << once;
   EXPECT_NE(once.find("Lamp = 1.2345; 1.0000; 1.0000; 0.5000\n"), std::string::npos);
   EXPECT_NE(once.find("\n[Punchy]\nWB = Camera\nCamera = Cloudy\n"), std::string::npos);
 }

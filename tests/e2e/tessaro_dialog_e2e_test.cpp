@@ -4,6 +4,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -145,4 +147,159 @@ TEST_F(DialogSession, PreviewFollowsSizeAndWarningsAndTheOptionsAreKept) {
   Result c = Open("c.png", "press 813\npress 2\n");
   EXPECT_NE(c.status, 0);
   EXPECT_NE(Slurp(Ini()).find("FocusArea = 1\n"), std::string::npos);
+}
+
+// --- The dialog on screen: with QM_WINE set, the Windows plughost opens the Windows plug-in
+// and plays the same scripts on the real dialog under Wine; natively the same sessions run
+// headless. Screenshots are kept in QM_ARTEFACTS when it is set.
+namespace {
+
+std::string Env(const char* name, const char* fallback) {
+  const char* v = std::getenv(name);
+  return v && *v ? v : fallback;
+}
+
+const std::string kWine = Env("QM_WINE", "");
+const std::string kHost = Env("QM_PLUGHOST", QM_NATIVE_PLUGHOST);
+const std::string kPlugin = Env("QM_TESSARO", QM_NATIVE_TESSARO);
+const std::string kArtefacts = Env("QM_ARTEFACTS", "");
+
+std::string Quote(const std::string& s) { return "'" + s + "'"; }
+
+// One run of plughost open in a folder of its own, with its own copy of the plug-in (whose
+// settings file lands beside it).
+class Screen {
+ public:
+  Screen(const std::string& name, bool windows) : windows_(windows) {
+    dir_ = fs::temp_directory_path() / ("qm_tscreen_" + std::to_string(::getpid()) + "_" + name);
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+    plugin_ = dir_ / fs::path(windows ? kPlugin : QM_NATIVE_TESSARO).filename();
+    fs::copy_file(windows ? kPlugin : QM_NATIVE_TESSARO, plugin_);
+  }
+  ~Screen() { fs::remove_all(dir_); }
+  fs::path operator/(const std::string& n) const { return dir_ / n; }
+  // The name the host is given for a file here.
+  std::string Host(const fs::path& p) const {
+    if (!windows_) return p.string();
+    std::string s = "Z:" + fs::absolute(p).string();
+    for (char& c : s)
+      if (c == '/') c = '\\';
+    return s;
+  }
+  Result Open(const std::string& script, const std::string& out) const {
+    std::ofstream(dir_ / "session.ui", std::ios::binary) << script;
+    // Under Wine a window left waiting for a user would stall the run: it ends as a failure.
+    std::string cmd = windows_ ? "timeout 240 " + Quote(kWine) + " " + Quote(kHost) : Quote(QM_NATIVE_PLUGHOST);
+    cmd += " open " + Quote(Host(plugin_)) + " " + Quote(Host(QM_SAMPLE_MRW)) + " -o " + Quote(Host(dir_ / out)) +
+           " --format png --progress quiet --ui " + Quote(Host(dir_ / "session.ui"));
+    cmd += " >" + Quote((dir_ / "stdout").string()) + " 2>" + Quote((dir_ / "stderr").string());
+    const int raw = std::system(cmd.c_str());
+    Result r;
+    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    r.out = Slurp(dir_ / "stdout");
+    r.err = Slurp(dir_ / "stderr");
+    return r;
+  }
+  bool Windows() const { return windows_; }
+
+ private:
+  bool windows_;
+  fs::path dir_, plugin_;
+};
+
+bool Has(const std::string& s, const std::string& part) { return s.find(part) != std::string::npos; }
+
+void KeepArtefact(const fs::path& shot, const std::string& name) {
+  if (kArtefacts.empty() || !fs::exists(shot)) return;
+  fs::create_directories(kArtefacts);
+  fs::copy_file(shot, fs::path(kArtefacts) / name, fs::copy_options::overwrite_existing);
+}
+
+// "plughost: ui place ID: L T W H".
+std::vector<int> Placed(const std::string& report, int id) {
+  const std::string key = "plughost: ui place " + std::to_string(id) + ": ";
+  const size_t at = report.find(key);
+  if (at == std::string::npos) return {};
+  std::vector<int> v(4, 0);
+  if (std::sscanf(report.c_str() + at + key.size(), "%d %d %d %d", &v[0], &v[1], &v[2], &v[3]) != 4) return {};
+  return v;
+}
+
+// What the preview painter puts around a picture that does not fill its control.
+bool Surround(const uint8_t* p) { return p[0] == 48 && p[1] == 48 && p[2] == 48; }
+// The system's face colours (Wine's and the classic one): what an unpainted control shows.
+bool Face(const uint8_t* p) {
+  return p[0] == p[1] && p[1] == p[2] && (p[0] == 240 || p[0] == 192 || p[0] == 212);
+}
+
+}  // namespace
+
+TEST(TessaroDialogOnScreen, OpensWithAPictureInItsPreview) {
+  Screen s("open", !kWine.empty());
+  // The half-size preview (32 x 24 of the bundled 64 x 48 frame), then a look at it.
+  const std::string shot = s.Host(s / "open.png");
+  Result r = s.Open("pick 820 0\nread 802\nplace 800\nshot " + shot + "\npress 2\n", "x.png");
+  EXPECT_NE(r.status, 0) << "cancelled";
+  EXPECT_NE(r.status, 124) << "left waiting: " << r.err;
+  EXPECT_TRUE(Has(r.err, "plughost: dialog \"Tessaro\"")) << r.err;
+  EXPECT_TRUE(Has(r.err, "plughost: ui read 802: Preview 32 x 24 (1/2)")) << r.err;
+  EXPECT_FALSE(fs::exists(s / "x.png"));
+  if (!s.Windows()) {
+    EXPECT_TRUE(Has(r.err, "a headless dialog has no pixels")) << r.err;
+    return;
+  }
+  ASSERT_TRUE(Has(r.err, "open.png: saved")) << r.err;
+  KeepArtefact(s / "open.png", "dialog-open.png");
+  const std::vector<int> place = Placed(r.err, 800);
+  ASSERT_EQ(place.size(), 4u) << r.err;
+  const plughost::Image img = plughost::ReadPng((s / "open.png").string());
+  // The painted control: the box of its surround, as large as the control says it is.
+  int l = img.width, t = img.height, rt = -1, b = -1;
+  for (int32_t y = 0; y < img.height; ++y)
+    for (int32_t x = 0; x < img.width; ++x)
+      if (Surround(img.Pixel(x, y))) {
+        l = std::min(l, x);
+        t = std::min(t, y);
+        rt = std::max(rt, x);
+        b = std::max(b, y);
+      }
+  ASSERT_GE(rt, 0) << "no preview control painted";
+  EXPECT_EQ(rt - l + 1, place[2]);
+  EXPECT_EQ(b - t + 1, place[3]);
+  // Inside it a picture: no face grey, and many colours.
+  int face = 0, picture = 0;
+  std::vector<uint32_t> colours;
+  for (int32_t y = t; y <= b; ++y)
+    for (int32_t x = l; x <= rt; ++x) {
+      const uint8_t* p = img.Pixel(x, y);
+      if (Surround(p)) continue;
+      ++picture;
+      face += Face(p);
+      const uint32_t c = uint32_t{p[0]} << 16 | uint32_t{p[1]} << 8 | p[2];
+      if (std::find(colours.begin(), colours.end(), c) == colours.end()) colours.push_back(c);
+    }
+  EXPECT_GT(picture, place[2] * place[3] / 2) << "the picture fills most of the control";
+  EXPECT_EQ(face, 0);
+  EXPECT_GE(colours.size(), 16u) << "a picture, not a flat fill";
+}
+
+TEST(TessaroDialogOnScreen, ScriptedSessionWritesTheNativePixels) {
+  // Daylight, exposure typed and one large step up, bilinear, OK.
+  const std::string script = "pick 200 2\nset 300 0.5\npress 304\nread 300\npick 401 7\npress 1\n";
+  Screen s("session", !kWine.empty());
+  Result r = s.Open(script, "out.png");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(Has(r.err, "plughost: ui read 300: 0.75")) << r.err;
+  EXPECT_TRUE(fs::exists(s / "Tessaro.ini")) << "OK writes the settings file beside the plug-in";
+  Screen n("session_native", false);
+  Result rn = n.Open(script, "out.png");
+  ASSERT_EQ(rn.status, 0) << rn.err;
+  const plughost::Image a = plughost::ReadPng((s / "out.png").string());
+  const plughost::Image b = plughost::ReadPng((n / "out.png").string());
+  EXPECT_EQ(a.width, 62);
+  EXPECT_EQ(a.width, b.width);
+  EXPECT_EQ(a.height, b.height);
+  EXPECT_TRUE(a.rgba == b.rgba) << "the session gives the native pixels";
+  EXPECT_EQ(Slurp(s / "Tessaro.ini"), Slurp(n / "Tessaro.ini")) << "and the same settings file";
 }

@@ -1,5 +1,7 @@
 #include "ConversionDialog.h"
 
+#include "ConversionDialogParts.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -9,6 +11,7 @@
 #include "tessaro/Colour.h"
 #include "tessaro/ConversionDialogModel.h"
 #include "tessaro/DialogInfo.h"
+#include "tessaro/DibRows.h"
 #include "tessaro/DialogPreview.h"
 #include "tessaro/Histogram.h"
 
@@ -63,7 +66,7 @@ bool ParseNumber(const std::string& text, double& out) {
   return *end == '\0';
 }
 
-class ConversionDialog final : public qm::platform::DialogController {
+class ConversionDialog final : public qm::platform::DialogController, public ConversionPictures {
 public:
   ConversionDialog(DialogContext& context)
       : context_(context),
@@ -100,15 +103,24 @@ public:
     else v.Post(kMsgPreviewStep, generation_);
   }
 
+  const RgbPicture& PreviewPicture() const override { return shown_; }
+  const HistogramPicture& HistogramImage() const override { return histogram_; }
+  const RgbPicture& ZoomPicture() const override { return zoomed_; }
+
   void OnMouse(DialogView& v, int id, qm::platform::MouseEvent e, int32_t x, int32_t y, uint32_t) override {
     if (id != kPreview || e != qm::platform::MouseEvent::Down || shown_.rgb.empty()) return;
-    // Back from the turned picture to the preview's own pixels, then to the plane's.
+    // From the control's pixels to the shown picture's (as it is drawn, fitted into the
+    // control), back from the turned picture to the preview's own pixels, then to the plane's.
+    const qm::platform::ItemRect box = v.ItemPlace(kPreview);
+    const int sw = static_cast<int>(shown_.width), sh = static_cast<int>(shown_.height);
+    int tx = x, ty = y;
+    if (!box.Empty() && !BoxToPicture(FitPicture(sw, sh, box.width, box.height), sw, sh, x, y, tx, ty)) return;
     const int W = static_cast<int>(renderer_.Picture().width), H = static_cast<int>(renderer_.Picture().height);
-    int px = x, py = y;
+    int px = tx, py = ty;
     switch (context_.rotation & 3) {
-      case 1: px = W - 1 - y; py = x; break;
-      case 2: px = W - 1 - x; py = H - 1 - y; break;
-      case 3: px = y; py = H - 1 - x; break;
+      case 1: px = W - 1 - ty; py = tx; break;
+      case 2: px = W - 1 - tx; py = H - 1 - ty; break;
+      case 3: px = ty; py = H - 1 - tx; break;
       default: break;
     }
     const int scale = PreviewOptions::From(model_.Places()).scale;
@@ -320,6 +332,7 @@ private:
     DrawHistogram(renderer_.Counts(), HistogramOptions::From(g), &renderer_.Curves(), hr.Empty() ? 192 : hr.width,
                   hr.Empty() ? 78 : hr.height, histogram_);
     v.Redraw(kPreview);
+    v.Redraw(kHistogram);
     if (g.interpolationZoom) ShowZoom(v);
   }
 
@@ -369,7 +382,12 @@ private:
 
 int RunConversionDialog(DialogContext& context) {
   ConversionDialog d(context);
+#ifdef _WIN32
+  const auto part = MakeConversionDialogPart(d, d);
+  const intptr_t r = qm::platform::RunModalDialog("CONVERSION", nullptr, d, part.get());
+#else
   const intptr_t r = qm::platform::RunModalDialog("CONVERSION", nullptr, d);
+#endif
   if (r == qm::platform::kIdOk) return 0;
   if (r == qm::platform::kIdCancel) return kDialogStop;
   return r == 0 ? -1 : static_cast<int>(r);
