@@ -303,3 +303,52 @@ TEST(TessaroDialogOnScreen, ScriptedSessionWritesTheNativePixels) {
   EXPECT_TRUE(a.rgba == b.rgba) << "the session gives the native pixels";
   EXPECT_EQ(Slurp(s / "Tessaro.ini"), Slurp(n / "Tessaro.ini")) << "and the same settings file";
 }
+
+// --- The dialog's own place and its preview and information windows. Headlessly every window
+// is as large as its template (dialog units at 96 dots per inch: the dialog 687 x 425, the
+// preview 309 x 455, the information 300 x 195) on a 1024 x 768 screen.
+TEST_F(DialogSession, WindowsOpenWhereTheOptionsSayAndTheirPlacesAreKeptOnOk) {
+  Write(Ini(), "[GeneralSettings]\nDialogPositionX = 100\nDialogPositionY = 50\n");
+  Result r = Open("w.png",
+                  "place 900\nread 900\nread 901\nread 832\npress 832\nplace 900\npress 830\npress 831\nplace 901\n"
+                  "read 900\nread 600\npress 1\n");
+  ASSERT_EQ(r.status, 0) << r.err;
+  // Glued beside the dialog: to its right while across, below it once upright.
+  EXPECT_NE(r.err.find("ui place 900: 787 50 309 455\n"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("ui read 900: Tessaro preview\n"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("ui read 901: Tessaro information [hidden]\n"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("ui read 832: Windows beside the dialog [checked]\n"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("ui place 900: 100 475 309 455\n"), std::string::npos) << r.err;
+  // The information window takes the hidden preview's place.
+  EXPECT_NE(r.err.find("ui place 901: 100 475 300 195\n"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("ui read 900: Tessaro preview [hidden]\n"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("ui read 600: Model: "), std::string::npos) << "the information is in its window: " << r.err;
+  const std::string ini = Slurp(Ini());
+  for (const char* line : {"DialogOrientation = 0\n", "DialogPositionX = 100\n", "DialogPositionY = 50\n",
+                           "PreviewVisible = 0\n", "PreviewGlued = 1\n", "PreviewPositionX = 100\n",
+                           "PreviewPositionY = 475\n", "PreviewPositionXend = 409\n", "PreviewPositionYend = 930\n",
+                           "InfoVisible = 1\n", "InfoPositionX = 100\n", "InfoPositionY = 475\n",
+                           "InfoPositionXend = 400\n", "InfoPositionYend = 670\n"})
+    EXPECT_NE(ini.find(std::string("\n") + line), std::string::npos) << line << ini;
+}
+
+TEST_F(DialogSession, APlaceOffTheScreenIsPulledBackALooseWindowStaysAndCancelKeepsTheFile) {
+  const std::string options =
+      "[GeneralSettings]\nDialogPositionX = 5000\nDialogPositionY = -300\nInfoVisible = 1\nInfoGlued = 0\n"
+      "InfoPositionX = 10\nInfoPositionY = 20\nInfoPositionXend = 310\nInfoPositionYend = 215\n";
+  Write(Ini(), options);
+  Result c = Open("c.png", "place 900\nplace 901\nread 901\npress 2\n");
+  EXPECT_NE(c.status, 0);
+  EXPECT_NE(c.err.find("ui place 900: 1024 0 309 455\n"), std::string::npos) << c.err;  // dialog at 337, 0
+  EXPECT_NE(c.err.find("ui place 901: 10 20 300 195\n"), std::string::npos) << c.err;
+  EXPECT_NE(c.err.find("ui read 901: Tessaro information\n"), std::string::npos) << c.err;
+  EXPECT_EQ(Slurp(Ini()), options) << "Cancel writes nothing";
+  // Its close box hides a window; OK keeps that.
+  Result ok = Open("o.png", "press 900\nread 830\npress 1\n");
+  ASSERT_EQ(ok.status, 0) << ok.err;
+  EXPECT_NE(ok.err.find("ui read 830: Preview window [unchecked]\n"), std::string::npos) << ok.err;
+  const std::string ini = Slurp(Ini());
+  EXPECT_NE(ini.find("\nPreviewVisible = 0\n"), std::string::npos) << ini;
+  EXPECT_NE(ini.find("\nDialogPositionX = 337\nDialogPositionY = 0\n"), std::string::npos) << ini;
+  EXPECT_NE(ini.find("\nInfoGlued = 0\nInfoPositionX = 10\nInfoPositionY = 20\n"), std::string::npos) << ini;
+}

@@ -26,6 +26,32 @@ constexpr UINT_PTR kAnswerTimer = 0x51A7;
 // Set on a dialog once it has been reported (and, on a file dialog, answered).
 const char kAnsweredProp[] = "qm.plughost.answered";
 
+// The windows a dialog keeps beside it (its parts, owned by it and marked as such): their
+// controls are the dialog's to the script, and they show in its screenshots.
+struct PartSearch {
+  HWND dlg;
+  std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectPart(HWND w, LPARAM lp) {
+  auto* s = reinterpret_cast<PartSearch*>(lp);
+  if (GetWindow(w, GW_OWNER) == s->dlg && GetPropA(w, qm::platform::kDialogPartProperty)) s->found.push_back(w);
+  return TRUE;
+}
+
+std::vector<HWND> PartsOf(HWND dlg) {
+  PartSearch search{dlg, {}};
+  EnumThreadWindows(GetCurrentThreadId(), CollectPart, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+HWND ItemOf(HWND dlg, int id) {
+  if (HWND item = GetDlgItem(dlg, id)) return item;
+  for (HWND part : PartsOf(dlg))
+    if (HWND item = GetDlgItem(part, id)) return item;
+  return nullptr;
+}
+
 struct ChildText {
   int id;
   std::string text;
@@ -124,8 +150,14 @@ struct Snapshot {
     char caption[512] = {};
     GetWindowTextA(dlg, caption, sizeof caption);
     captionText = caption;
-    for (HWND c = GetWindow(dlg, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
-      if (GetParent(c) != dlg) continue;
+    std::vector<HWND> children;
+    for (HWND c = GetWindow(dlg, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
+      if (GetParent(c) == dlg) children.push_back(c);
+    const std::vector<HWND> parts = PartsOf(dlg);
+    for (HWND part : parts)
+      for (HWND c = GetWindow(part, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
+        if (GetParent(c) == part) children.push_back(c);
+    for (HWND c : children) {
       held.emplace_back();
       Held& h = held.back();
       const int n = GetWindowTextLengthA(c);
@@ -156,7 +188,29 @@ struct Snapshot {
       }
       RECT r{};
       GetWindowRect(c, &r);
-      MapWindowPoints(nullptr, dlg, reinterpret_cast<POINT*>(&r), 2);
+      MapWindowPoints(nullptr, GetParent(c), reinterpret_cast<POINT*>(&r), 2);
+      it.left = r.left;
+      it.top = r.top;
+      it.width = r.right - r.left;
+      it.height = r.bottom - r.top;
+      items.push_back(it);
+    }
+    // Each part as a control of its number, as the headless dialogs list them: its caption,
+    // whether it shows, its place on the screen.
+    for (HWND part : parts) {
+      held.emplace_back();
+      char text[512] = {};
+      GetWindowTextA(part, text, sizeof text);
+      const bool shown = IsWindowVisible(part) != FALSE;
+      held.back().text = std::string(text) + (shown ? "" : " [hidden]");
+      RECT r{};
+      GetWindowRect(part, &r);
+      QmHeadlessItem it{};
+      it.id = static_cast<int32_t>(reinterpret_cast<intptr_t>(GetPropA(part, qm::platform::kDialogPartProperty)));
+      it.kind = static_cast<int32_t>(qm::res::ItemKind::Custom);
+      it.enabled = 1;
+      it.checked = shown ? 1 : 0;
+      it.selected = -1;
       it.left = r.left;
       it.top = r.top;
       it.width = r.right - r.left;
@@ -186,7 +240,14 @@ struct Snapshot {
 // What the script asks, done to the real controls as a user's hand would.
 void Perform(HWND dlg, const UiAction& a) {
   using K = UiAction::Kind;
-  HWND item = a.id ? GetDlgItem(dlg, a.id) : nullptr;
+  HWND item = a.id ? ItemOf(dlg, a.id) : nullptr;
+  // A part's number stands for its close box.
+  if (item == nullptr && a.kind == UiAction::Kind::Press)
+    for (HWND part : PartsOf(dlg))
+      if (reinterpret_cast<intptr_t>(GetPropA(part, qm::platform::kDialogPartProperty)) == a.id) {
+        PostMessageA(part, WM_CLOSE, 0, 0);
+        return;
+      }
   switch (a.kind) {
     case K::Press: {
       char cls[32] = {};
@@ -235,10 +296,16 @@ void Perform(HWND dlg, const UiAction& a) {
   }
 }
 
-// The dialog as it is on screen, saved as PNG.
+// The dialog as it is on screen, with the parts it shows beside it, saved as PNG.
 bool SaveShot(HWND dlg, const std::string& path) {
   RECT r{};
   if (!dlg || !GetWindowRect(dlg, &r)) return false;
+  for (HWND part : PartsOf(dlg)) {
+    RECT p{};
+    if (!IsWindowVisible(part) || !GetWindowRect(part, &p)) continue;
+    UnionRect(&r, &r, &p);
+    RedrawWindow(part, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+  }
   const int w = r.right - r.left, h = r.bottom - r.top;
   if (w <= 0 || h <= 0) return false;
   RedrawWindow(dlg, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
@@ -336,7 +403,9 @@ LRESULT CALLBACK AfterMessage(int code, WPARAM wp, LPARAM lp) {
     const auto* m = reinterpret_cast<const CWPRETSTRUCT*>(lp);
     // Answer once the dialog has been initialised and had a moment on screen.
     // A dialog inside another (a file dialog's hook page) is answered with its parent.
-    if (m->message == WM_INITDIALOG && !(GetWindowLongA(m->hwnd, GWL_STYLE) & WS_CHILD)) {
+    // A dialog's parts are answered with the dialog.
+    if (m->message == WM_INITDIALOG && !(GetWindowLongA(m->hwnd, GWL_STYLE) & WS_CHILD) &&
+        !GetPropA(m->hwnd, qm::platform::kDialogPartProperty)) {
       g_open.push_back(m->hwnd);
       SetTimer(m->hwnd, kAnswerTimer, AnswerDelay(), Answer);
     }

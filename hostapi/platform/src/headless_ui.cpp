@@ -61,6 +61,8 @@ class HeadlessView final : public DialogView {
       item.place = {UnitsToX(it.x), UnitsToY(it.y), UnitsToX(it.cx), UnitsToY(it.cy)};
     }
     client_ = {0, 0, UnitsToX(tpl.cx), UnitsToY(tpl.cy)};
+    own_ = client_;
+    tpls_.push_back(&tpl);
   }
   void SetItemText(int id, const std::string& text) override { items_[id].text = text; }
   std::string ItemText(int id) const override {
@@ -109,6 +111,32 @@ class HeadlessView final : public DialogView {
     else items_[id].place = r;
   }
   void SetCaption(const std::string& text) override { caption_ = text; }
+  bool OpenPart(int part, const char* templateName) override {
+    if (part <= 0 || parts_.count(part) || !templateName) return false;
+    const res::Dialog* tpl = res::ThisModule().FindDialog(templateName);
+    if (!tpl) return false;
+    for (uint32_t i = 0; i < tpl->itemCount; ++i) {
+      const res::DialogItem& it = tpl->items[i];
+      Item& item = items_[it.id];
+      item.text = it.text;
+      item.place = {UnitsToX(it.x), UnitsToY(it.y), UnitsToX(it.cx), UnitsToY(it.cy)};
+    }
+    parts_[part] = {tpl, {0, 0, UnitsToX(tpl->cx), UnitsToY(tpl->cy)}, false};
+    tpls_.push_back(tpl);
+    return true;
+  }
+  void ShowPart(int part, bool visible) override {
+    if (auto it = parts_.find(part); it != parts_.end()) it->second.visible = visible;
+  }
+  ItemRect PartPlace(int part) const override {
+    if (part == 0) return own_;
+    auto it = parts_.find(part);
+    return it == parts_.end() ? ItemRect{} : it->second.place;
+  }
+  void PlacePart(int part, const ItemRect& r) override {
+    if (part == 0) own_ = r;
+    else if (auto it = parts_.find(part); it != parts_.end()) it->second.place = r;
+  }
   void Post(int message, intptr_t value) override { posted_.emplace_back(message, value); }
   void Pump() override {
     // Whatever the script does while the work goes on, then back to the work.
@@ -141,6 +169,11 @@ class HeadlessView final : public DialogView {
   }
 
  private:
+  struct Part {
+    const res::Dialog* tpl = nullptr;
+    ItemRect place;  // screen pixels
+    bool visible = false;
+  };
   struct Item {
     std::string text;
     bool enabled = true, checked = false;
@@ -156,22 +189,34 @@ class HeadlessView final : public DialogView {
       if (tpl_.items[i].kind == res::ItemKind::Defpushbutton) return tpl_.items[i].id;
     return 0;
   }
-  const res::DialogItem* Template(int id) const {
-    for (uint32_t i = 0; i < tpl_.itemCount; ++i)
-      if (tpl_.items[i].id == id) return &tpl_.items[i];
+  // The item and the template (the dialog's or a part's) that holds it.
+  const res::DialogItem* Template(int id, const res::Dialog** in = nullptr) const {
+    for (const res::Dialog* d : tpls_)
+      for (uint32_t i = 0; i < d->itemCount; ++i)
+        if (d->items[i].id == id) {
+          if (in) *in = d;
+          return &d->items[i];
+        }
     return nullptr;
   }
 
   void Press(int id) {
-    const res::DialogItem* t = Template(id);
+    // A part's number stands for its close box.
+    if (auto p = parts_.find(id); p != parts_.end()) {
+      if (p->second.visible) controller_.OnPartClosed(*this, id);
+      return;
+    }
+    const res::Dialog* holder = &tpl_;
+    const res::DialogItem* t = Template(id, &holder);
     if (!IsItemEnabled(id)) return;
     if (t && t->kind == res::ItemKind::Checkbox) {
       items_[id].checked = !items_[id].checked;
     } else if (t && t->kind == res::ItemKind::Radio) {
       // Auto radio buttons: the neighbours in the template form the group.
       const res::DialogItem* first = t;
-      while (first > tpl_.items && (first - 1)->kind == res::ItemKind::Radio) --first;
-      for (const res::DialogItem* r = first; r < tpl_.items + tpl_.itemCount && r->kind == res::ItemKind::Radio; ++r)
+      while (first > holder->items && (first - 1)->kind == res::ItemKind::Radio) --first;
+      for (const res::DialogItem* r = first; r < holder->items + holder->itemCount && r->kind == res::ItemKind::Radio;
+           ++r)
         items_[r->id].checked = r->id == id;
     }
     controller_.OnCommand(*this, id, kNotifyClicked);
@@ -217,15 +262,27 @@ class HeadlessView final : public DialogView {
   const QmHeadlessDialog& Describe() {
     shownItems_.clear();
     entryTexts_.clear();
-    entryTexts_.reserve(tpl_.itemCount);
-    for (uint32_t i = 0; i < tpl_.itemCount; ++i) {
-      const Item& it = items_[tpl_.items[i].id];
-      std::vector<const char*>& e = entryTexts_.emplace_back();
-      for (const std::string& s : it.entries) e.push_back(s.c_str());
-      shownItems_.push_back({tpl_.items[i].id, static_cast<int32_t>(tpl_.items[i].kind), it.text.c_str(),
-                             it.enabled ? 1 : 0, it.checked ? 1 : 0, it.selected,
-                             static_cast<int32_t>(e.size()), e.empty() ? nullptr : e.data(), it.place.left,
-                             it.place.top, it.place.width, it.place.height});
+    partTexts_.clear();
+    size_t count = 0;
+    for (const res::Dialog* d : tpls_) count += d->itemCount;
+    entryTexts_.reserve(count);
+    partTexts_.reserve(parts_.size());
+    for (const res::Dialog* d : tpls_)
+      for (uint32_t i = 0; i < d->itemCount; ++i) {
+        const Item& it = items_[d->items[i].id];
+        std::vector<const char*>& e = entryTexts_.emplace_back();
+        for (const std::string& s : it.entries) e.push_back(s.c_str());
+        shownItems_.push_back({d->items[i].id, static_cast<int32_t>(d->items[i].kind), it.text.c_str(),
+                               it.enabled ? 1 : 0, it.checked ? 1 : 0, it.selected,
+                               static_cast<int32_t>(e.size()), e.empty() ? nullptr : e.data(), it.place.left,
+                               it.place.top, it.place.width, it.place.height});
+      }
+    // Each part as a control of its number: its caption, whether it shows, its screen place.
+    for (const auto& [id, p] : parts_) {
+      partTexts_.push_back(std::string(p.tpl->caption ? p.tpl->caption : "") + (p.visible ? "" : " [hidden]"));
+      shownItems_.push_back({id, static_cast<int32_t>(res::ItemKind::Custom), partTexts_.back().c_str(), 1,
+                             p.visible ? 1 : 0, -1, 0, nullptr, p.place.left, p.place.top, p.place.width,
+                             p.place.height});
     }
     shown_ = {tpl_.name, caption_.c_str(), 0, 0, static_cast<int32_t>(shownItems_.size()), shownItems_.data(),
               asked_ ? 0 : 1};
@@ -238,6 +295,10 @@ class HeadlessView final : public DialogView {
   std::string caption_;
   std::map<int, Item> items_;
   ItemRect client_;
+  ItemRect own_;  // the dialog's own place on the screen
+  std::vector<const res::Dialog*> tpls_;
+  std::map<int, Part> parts_;
+  std::vector<std::string> partTexts_;
   std::deque<std::pair<int, intptr_t>> posted_;
   bool ended_ = false;
   bool asked_ = false;

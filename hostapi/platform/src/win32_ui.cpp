@@ -20,14 +20,25 @@ namespace {
 
 void* g_module = nullptr;
 
+struct Session;
+INT_PTR CALLBACK PartProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+
+// What a part window carries: its session and its number.
+struct PartInfo {
+  Session* session;
+  int part;
+};
+
 class Win32View final : public DialogView {
  public:
-  explicit Win32View(HWND hwnd) : hwnd_(hwnd) {}
-  void SetItemText(int id, const std::string& text) override { SetDlgItemTextA(hwnd_, id, text.c_str()); }
+  Win32View(HWND hwnd, Session* session) : hwnd_(hwnd), session_(session) {}
+  void SetItemText(int id, const std::string& text) override {
+    if (HWND item = Item(id)) SetWindowTextA(item, text.c_str());
+  }
   void SetCaption(const std::string& text) override { SetWindowTextA(hwnd_, text.c_str()); }
   NativeWindow Window() const override { return hwnd_; }
   std::string ItemText(int id) const override {
-    HWND item = GetDlgItem(hwnd_, id);
+    HWND item = Item(id);
     int n = item ? GetWindowTextLengthA(item) : 0;
     std::string s(static_cast<size_t>(n) + 1, '\0');
     if (n > 0) GetWindowTextA(item, s.data(), n + 1);
@@ -42,35 +53,39 @@ class Win32View final : public DialogView {
       case SystemIcon::Question: name = IDI_QUESTION; break;
       case SystemIcon::Warning: break;
     }
-    SendDlgItemMessageA(hwnd_, id, STM_SETICON, reinterpret_cast<WPARAM>(LoadIconA(nullptr, name)), 0);
+    Send(id, STM_SETICON, reinterpret_cast<WPARAM>(LoadIconA(nullptr, name)), 0);
   }
-  void EnableItem(int id, bool enabled) override { EnableWindow(GetDlgItem(hwnd_, id), enabled); }
+  void EnableItem(int id, bool enabled) override {
+    if (HWND item = Item(id)) EnableWindow(item, enabled);
+  }
   void End(intptr_t result) override { EndDialog(hwnd_, result); }
-  void ClearList(int id) override { SendDlgItemMessageA(hwnd_, id, CB_RESETCONTENT, 0, 0); }
+  void ClearList(int id) override { Send(id, CB_RESETCONTENT, 0, 0); }
   void AddListEntry(int id, const std::string& text) override {
-    SendDlgItemMessageA(hwnd_, id, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    Send(id, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
   }
-  void SelectListEntry(int id, int index) override {
-    SendDlgItemMessageA(hwnd_, id, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
-  }
+  void SelectListEntry(int id, int index) override { Send(id, CB_SETCURSEL, static_cast<WPARAM>(index), 0); }
   int SelectedListEntry(int id) const override {
-    return static_cast<int>(SendDlgItemMessageA(hwnd_, id, CB_GETCURSEL, 0, 0));
+    return Item(id) ? static_cast<int>(Send(id, CB_GETCURSEL, 0, 0)) : -1;
   }
-  void LimitText(int id, int chars) override {
-    SendDlgItemMessageA(hwnd_, id, EM_LIMITTEXT, static_cast<WPARAM>(chars), 0);
+  void LimitText(int id, int chars) override { Send(id, EM_LIMITTEXT, static_cast<WPARAM>(chars), 0); }
+  void SetChecked(int id, bool on) override {
+    Send(id, BM_SETCHECK, static_cast<WPARAM>(on ? BST_CHECKED : BST_UNCHECKED), 0);
   }
-  void SetChecked(int id, bool on) override { CheckDlgButton(hwnd_, id, on ? BST_CHECKED : BST_UNCHECKED); }
-  bool IsChecked(int id) const override { return IsDlgButtonChecked(hwnd_, id) == BST_CHECKED; }
-  bool IsItemEnabled(int id) const override { return IsWindowEnabled(GetDlgItem(hwnd_, id)) != FALSE; }
+  bool IsChecked(int id) const override { return Send(id, BM_GETCHECK, 0, 0) == BST_CHECKED; }
+  bool IsItemEnabled(int id) const override {
+    HWND item = Item(id);
+    return item && IsWindowEnabled(item) != FALSE;
+  }
   ItemRect ItemPlace(int id) const override {
     RECT r{};
     if (id == 0) {
       GetClientRect(hwnd_, &r);
     } else {
-      HWND item = GetDlgItem(hwnd_, id);
+      // A part's controls are placed in that part's client area.
+      HWND item = Item(id);
       if (!item) return {};
       GetWindowRect(item, &r);
-      MapWindowPoints(nullptr, hwnd_, reinterpret_cast<POINT*>(&r), 2);
+      MapWindowPoints(nullptr, GetParent(item), reinterpret_cast<POINT*>(&r), 2);
     }
     return {r.left, r.top, r.right - r.left, r.bottom - r.top};
   }
@@ -83,7 +98,7 @@ class Win32View final : public DialogView {
       SetWindowPos(hwnd_, nullptr, 0, 0, w.right - w.left, w.bottom - w.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
       return;
     }
-    if (HWND item = GetDlgItem(hwnd_, id))
+    if (HWND item = Item(id))
       SetWindowPos(item, nullptr, r.left, r.top, r.width, r.height, SWP_NOZORDER | SWP_NOACTIVATE);
   }
   void Redraw(int id, const ItemRect& r) override {
@@ -91,7 +106,7 @@ class Win32View final : public DialogView {
       InvalidateRect(hwnd_, nullptr, TRUE);
       return;
     }
-    HWND item = GetDlgItem(hwnd_, id);
+    HWND item = Item(id);
     if (!item) return;
     RECT rc{r.left, r.top, r.left + r.width, r.top + r.height};
     InvalidateRect(item, r.Empty() ? nullptr : &rc, FALSE);
@@ -119,9 +134,56 @@ class Win32View final : public DialogView {
     if (outer && IsWindow(hwnd_)) RemovePropA(hwnd_, kDialogBusyProperty);
   }
 
+  bool OpenPart(int part, const char* templateName) override {
+    if (part <= 0 || !templateName || Part(part)) return false;
+    auto info = std::make_unique<PartInfo>(PartInfo{session_, part});
+    HWND w = CreateDialogParamA(static_cast<HINSTANCE>(ResourceModule()), templateName, hwnd_, PartProc,
+                                reinterpret_cast<LPARAM>(info.get()));
+    if (!w) return false;
+    parts_.push_back({part, w, std::move(info)});
+    return true;
+  }
+  void ShowPart(int part, bool visible) override {
+    if (HWND w = Part(part)) ShowWindow(w, visible ? SW_SHOWNOACTIVATE : SW_HIDE);
+  }
+  ItemRect PartPlace(int part) const override {
+    HWND w = part == 0 ? hwnd_ : Part(part);
+    RECT r{};
+    if (!w || !GetWindowRect(w, &r)) return {};
+    return {r.left, r.top, r.right - r.left, r.bottom - r.top};
+  }
+  void PlacePart(int part, const ItemRect& r) override {
+    HWND w = part == 0 ? hwnd_ : Part(part);
+    if (w) SetWindowPos(w, nullptr, r.left, r.top, r.width, r.height, SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+
  private:
+  struct Held {
+    int part;
+    HWND window;
+    std::unique_ptr<PartInfo> info;
+  };
+  HWND Part(int part) const {
+    for (const Held& p : parts_)
+      if (p.part == part) return p.window;
+    return nullptr;
+  }
+  // A control of the dialog or of one of its parts.
+  HWND Item(int id) const {
+    if (HWND item = GetDlgItem(hwnd_, id)) return item;
+    for (const Held& p : parts_)
+      if (HWND item = GetDlgItem(p.window, id)) return item;
+    return nullptr;
+  }
+  LRESULT Send(int id, UINT msg, WPARAM wp, LPARAM lp) const {
+    HWND item = Item(id);
+    return item ? SendMessageA(item, msg, wp, lp) : 0;
+  }
+
   HWND hwnd_;
+  Session* session_;
   std::vector<MSG> deferred_;
+  std::vector<Held> parts_;
 };
 
 struct Session {
@@ -158,7 +220,7 @@ INT_PTR CALLBACK DialogProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_INITDIALOG: {
       s = reinterpret_cast<Session*>(lp);
       SetWindowLongPtrA(hwnd, DWLP_USER, lp);
-      s->view = std::make_unique<Win32View>(hwnd);
+      s->view = std::make_unique<Win32View>(hwnd, s);
       PlaceOverParent(hwnd);
       intptr_t ignored = 0;
       if (s->part) s->part->OnMessage(*s->view, hwnd, msg, wp, lp, ignored);
@@ -173,6 +235,10 @@ INT_PTR CALLBACK DialogProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       return TRUE;
     case WM_SIZE:
       if (s && s->view) s->controller->OnSize(*s->view, LOWORD(lp), HIWORD(lp));
+      return FALSE;
+    case WM_MOVE:
+      // Parts glued to the dialog follow it as it moves.
+      if (s && s->view) s->controller->OnPartMoved(*s->view, 0, s->view->PartPlace(0));
       return FALSE;
     case WM_CTLCOLORDLG:
     case WM_CTLCOLORSTATIC:
@@ -193,6 +259,31 @@ INT_PTR CALLBACK DialogProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         return TRUE;
       }
       return FALSE;
+  }
+}
+
+// A part's window: its controls talk to the dialog's controller; its moves and its close box
+// are reported as the part's.
+INT_PTR CALLBACK PartProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  auto* p = reinterpret_cast<PartInfo*>(GetWindowLongPtrA(hwnd, DWLP_USER));
+  if (msg == WM_INITDIALOG) {
+    p = reinterpret_cast<PartInfo*>(lp);
+    SetWindowLongPtrA(hwnd, DWLP_USER, lp);
+    SetPropA(hwnd, kDialogPartProperty, reinterpret_cast<HANDLE>(static_cast<intptr_t>(p->part)));
+    // The dialog's drawn parts may live here too.
+    intptr_t ignored = 0;
+    if (p->session->part && p->session->view)
+      p->session->part->OnMessage(*p->session->view, hwnd, msg, wp, lp, ignored);
+    return FALSE;
+  }
+  if (!p || !p->session->view) return FALSE;
+  Session& s = *p->session;
+  switch (msg) {
+    case WM_COMMAND: s.controller->OnCommand(*s.view, LOWORD(wp), HIWORD(wp)); return TRUE;
+    case WM_EXITSIZEMOVE: s.controller->OnPartMoved(*s.view, p->part, s.view->PartPlace(p->part)); return TRUE;
+    case WM_CLOSE: s.controller->OnPartClosed(*s.view, p->part); return TRUE;
+    case WM_DESTROY: RemovePropA(hwnd, kDialogPartProperty); return FALSE;
+    default: return FALSE;
   }
 }
 

@@ -8,12 +8,14 @@
 #include <string>
 
 #include "platform/ui.h"
+#include "platform/window_place.h"
 #include "tessaro/Colour.h"
 #include "tessaro/ConversionDialogModel.h"
 #include "tessaro/DialogInfo.h"
 #include "tessaro/DibRows.h"
 #include "tessaro/DialogPreview.h"
 #include "tessaro/Histogram.h"
+#include "tessaro/WindowPlaces.h"
 
 namespace tessaro::plugin {
 namespace {
@@ -32,7 +34,15 @@ enum : int {
   kLivePreview = 810, kWarnPre = 811, kWarnPost = 812, kFocusArea = 813, kColorManagement = 814, kZoomOn = 815,
   kPreviewSize = 820, kHistColor = 821, kHistRange = 822, kHistSource = 823, kHistLog = 824, kHistCurves = 825,
   kZoomFactor = 826,
+  kPreviewShown = 830, kInfoShown = 831, kAcross = 832,
 };
+// The dialog's own windows beside it, and their templates.
+enum : int { kPreviewWindow = 900, kInfoWindow = 901 };
+constexpr char kPreviewTemplate[] = "CONVERSION_PREVIEW";
+constexpr char kInfoTemplate[] = "CONVERSION_INFO";
+
+qm::platform::ItemRect ToItem(const WindowRect& r) { return {r.left, r.top, r.Width(), r.Height()}; }
+WindowRect ToWindow(const qm::platform::ItemRect& r) { return {r.left, r.top, r.left + r.width, r.top + r.height}; }
 
 // The preview's work between messages: this many rows a step.
 constexpr int kRowsPerStep = 16;
@@ -73,6 +83,9 @@ public:
         model_(context.settings, context.settingsFile, CameraWb::FromFile(context.file), context.host16Bit) {}
 
   void OnInit(DialogView& v) override {
+    // The preview and information windows first: their controls are filled below.
+    v.OpenPart(kPreviewWindow, kPreviewTemplate);
+    v.OpenPart(kInfoWindow, kInfoTemplate);
     FillList(v, kToneList, {ToneModeName(kTonePrecise), ToneModeName(kToneDivu3), ToneModeName(kToneDivu5)});
     std::vector<std::string> methods;
     for (int m = 0; m < kMethodCount; ++m) {
@@ -94,7 +107,27 @@ public:
     FillList(v, kZoomFactor, {"100%", "200%", "400%"});
     LoadPlane();
     Refresh(v, 0);
+    OpenWindows(v);
     StartPreview(v);
+  }
+
+  void OnPartMoved(DialogView& v, int part, const qm::platform::ItemRect& r) override {
+    if (!windowsPlaced_ || placing_ || r.width <= 0 || r.height <= 0) return;
+    WindowPlaces places = Places();
+    const WindowRect moved = ToWindow(r);
+    if (part == 0) places.DialogMoved(moved);
+    else if (part == kPreviewWindow) places.PreviewMoved(DialogRect(v), moved);
+    else if (part == kInfoWindow) places.InfoMoved(DialogRect(v), moved);
+    else return;
+    FollowDialog(v);
+  }
+
+  void OnPartClosed(DialogView& v, int part) override {
+    if (part == kPreviewWindow) Places().SetPreviewVisible(false);
+    else if (part == kInfoWindow) Places().SetInfoVisible(false);
+    else return;
+    v.SetChecked(part == kPreviewWindow ? kPreviewShown : kInfoShown, false);
+    FollowDialog(v);
   }
 
   void OnPosted(DialogView& v, int message, intptr_t value) override {
@@ -131,6 +164,7 @@ public:
 
   void OnCommand(DialogView& v, int id, int notify) override {
     if (refreshing_) return;
+    if (HandleWindows(v, id, notify)) return;
     if (Handle(v, id, notify)) {
       Refresh(v, notify == qm::platform::kNotifyEditChange ? id : 0);
       if (model_.Places().livePreview || forceUpdate_) StartPreview(v);
@@ -192,6 +226,8 @@ private:
     if (notify != kNotifyClicked) return false;
     switch (id) {
       case qm::platform::kIdOk:
+        // The places as they are now, with the rest of the options.
+        if (windowsPlaced_) Places().DialogMoved(DialogRect(v));
         model_.Accept(context_.settings, context_.settingsFile);
         v.End(qm::platform::kIdOk);
         return false;
@@ -222,6 +258,61 @@ private:
         v.End(id);
         return false;
     }
+  }
+
+  // --- The dialog's place and its preview and information windows, kept in the options.
+
+  WindowPlaces Places() {
+    return WindowPlaces(model_.Places(), previewSize_.width, previewSize_.height, infoSize_.width, infoSize_.height);
+  }
+  WindowRect DialogRect(const DialogView& v) const { return ToWindow(v.PartPlace(0)); }
+
+  // At open: the dialog where the options put it (kept on the screen), the windows beside it.
+  void OpenWindows(DialogView& v) {
+    previewSize_ = v.PartPlace(kPreviewWindow);
+    infoSize_ = v.PartPlace(kInfoWindow);
+    const qm::platform::ItemRect own = v.PartPlace(0);
+    WindowRect d = Places().Dialog(own.width, own.height);
+    const qm::platform::ItemRect area = qm::platform::ScreenWorkArea();
+    if (!area.Empty()) {
+      // A place from another screen layout would leave the dialog out of reach.
+      const int x = std::clamp(d.left, area.left, std::max(area.left, area.left + area.width - d.Width()));
+      const int y = std::clamp(d.top, area.top, std::max(area.top, area.top + area.height - d.Height()));
+      d = d.MovedTo(x, y);
+    }
+    placing_ = true;
+    v.PlacePart(0, ToItem(d));
+    placing_ = false;
+    windowsPlaced_ = true;
+    FollowDialog(v);
+  }
+
+  // Glued windows beside the dialog, loose ones where they were; each shown or hidden.
+  void FollowDialog(DialogView& v) {
+    WindowPlaces places = Places();
+    const WindowRect d = DialogRect(v);
+    placing_ = true;
+    const auto place = [&](int part, const WindowRect& r, const qm::platform::ItemRect& size) {
+      // The window keeps its own size; the options give its place.
+      if (!size.Empty()) v.PlacePart(part, {r.left, r.top, size.width, size.height});
+    };
+    place(kPreviewWindow, places.Preview(d), previewSize_);
+    place(kInfoWindow, places.Info(d), infoSize_);
+    placing_ = false;
+    v.ShowPart(kPreviewWindow, places.PreviewVisible());
+    v.ShowPart(kInfoWindow, places.InfoVisible());
+  }
+
+  // The switches of the windows; true when the command was one of them.
+  bool HandleWindows(DialogView& v, int id, int notify) {
+    if (notify != qm::platform::kNotifyClicked || (id != kPreviewShown && id != kInfoShown && id != kAcross))
+      return false;
+    WindowPlaces places = Places();
+    if (id == kPreviewShown) places.SetPreviewVisible(v.IsChecked(id));
+    else if (id == kInfoShown) places.SetInfoVisible(v.IsChecked(id));
+    else places.SetOrientation(DialogRect(v), v.IsChecked(id));
+    if (windowsPlaced_) FollowDialog(v);
+    return true;
   }
 
   // Shows the working state; the field being typed into keeps the user's text.
@@ -262,6 +353,9 @@ private:
     v.EnableItem(kPresetApply, anyPreset);
     v.EnableItem(kPresetDelete, anyPreset);
     const GeneralSettings& g = model_.Places();
+    v.SetChecked(kPreviewShown, g.previewVisible);
+    v.SetChecked(kInfoShown, g.infoVisible);
+    v.SetChecked(kAcross, g.dialogOrientation);
     v.SetChecked(kLivePreview, g.livePreview);
     v.SetChecked(kWarnPre, g.highlightsWarningPre);
     v.SetChecked(kWarnPost, g.highlightsWarningPost);
@@ -376,6 +470,9 @@ private:
   RgbPicture shown_, zoomed_;
   HistogramPicture histogram_;
   int zoomX_ = -1, zoomY_ = -1;
+  qm::platform::ItemRect previewSize_, infoSize_;
+  bool windowsPlaced_ = false;
+  bool placing_ = false;
 };
 
 }  // namespace

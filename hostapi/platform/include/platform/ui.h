@@ -59,6 +59,15 @@ class DialogView {
   virtual void SetCaption(const std::string& /*text*/) {}
   // The dialog's own window, to own the windows it opens (none headlessly).
   virtual NativeWindow Window() const { return nullptr; }
+  // Windows of the dialog's own beside it (tool windows from templates of their own, owned by
+  // the dialog and hidden until shown), numbered by the controller from 1; their controls are
+  // reached by id like the dialog's, so ids must differ across them. Places are outer
+  // rectangles in screen pixels; part 0 is the dialog itself. Headlessly each part is listed
+  // as a control of its number, placed where the window would be.
+  virtual bool OpenPart(int /*part*/, const char* /*templateName*/) { return false; }
+  virtual void ShowPart(int /*part*/, bool /*visible*/) {}
+  virtual ItemRect PartPlace(int /*part*/) const { return {}; }
+  virtual void PlacePart(int /*part*/, const ItemRect& /*r*/) {}
 
  protected:
   ~DialogView() = default;
@@ -81,6 +90,10 @@ class DialogController {
   virtual void OnMouse(DialogView&, int /*id*/, MouseEvent, int32_t /*x*/, int32_t /*y*/, uint32_t /*keys*/) {}
   // The dialog's client area was resized by the user to width by height pixels.
   virtual void OnSize(DialogView&, int32_t /*width*/, int32_t /*height*/) {}
+  // The user moved part `part` (0: the dialog itself; see DialogView::OpenPart) to `r`, or
+  // closed it with its close box.
+  virtual void OnPartMoved(DialogView&, int /*part*/, const ItemRect& /*r*/) {}
+  virtual void OnPartClosed(DialogView&, int /*part*/) {}
 };
 
 // Resources come from this module unless a host tells the plug-in otherwise (for instance the
@@ -91,6 +104,9 @@ void* ResourceModule();
 // Windows builds: the window property a dialog carries while its controller drains the queue
 // in the middle of work (DialogView::Pump), so that a watching host knows it is busy.
 inline constexpr char kDialogBusyProperty[] = "qm.dialog.busy";
+// Windows builds: the window property a dialog's part carries (its number), so that a
+// watching host answers the dialog and not its parts.
+inline constexpr char kDialogPartProperty[] = "qm.dialog.part";
 
 // Windows builds: what of a dialog the window system itself draws and feeds (custom-drawn
 // controls, the mouse over them, cursors, the smallest size). The dialog procedure offers it
