@@ -480,8 +480,7 @@ private:
 int RunConversionDialog(DialogContext& context) {
   ConversionDialog d(context);
 #ifdef _WIN32
-  const auto part = MakeConversionDialogPart(d, d);
-  const intptr_t r = qm::platform::RunModalDialog("CONVERSION", nullptr, d, part.get());
+  const intptr_t r = RunConversionWindow(d, d);
 #else
   const intptr_t r = qm::platform::RunModalDialog("CONVERSION", nullptr, d);
 #endif

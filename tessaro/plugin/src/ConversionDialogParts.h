@@ -2,7 +2,7 @@
 // What the window system draws of the conversion dialog: the controller's finished pictures,
 // painted over their placeholders (the preview, the histogram and the zoomed view). Only
 // complete pictures are ever handed out; a picture being made keeps the last one up.
-#include <memory>
+#include <cstdint>
 
 #include "platform/ui.h"
 #include "tessaro/DialogPreview.h"
@@ -23,9 +23,8 @@ class ConversionPictures {
   ~ConversionPictures() = default;
 };
 
-// Windows builds: the painter of the pictures and the mouse over the preview (handed to the
-// controller's OnMouse in the control's pixels).
-std::unique_ptr<qm::platform::NativeDialogPart> MakeConversionDialogPart(const ConversionPictures& pictures,
-                                                                         qm::platform::DialogController& controller);
+// Windows builds: runs the "CONVERSION" template modally with the painter of the pictures and
+// of the mouse over the preview (handed to the controller's OnMouse in the control's pixels).
+intptr_t RunConversionWindow(const ConversionPictures& pictures, qm::platform::DialogController& controller);
 
 }  // namespace tessaro::plugin

@@ -146,9 +146,9 @@ class ConversionPart final : public qm::platform::NativeDialogPart {
 
 }  // namespace
 
-std::unique_ptr<qm::platform::NativeDialogPart> MakeConversionDialogPart(const ConversionPictures& pictures,
-                                                                         qm::platform::DialogController& controller) {
-  return std::make_unique<ConversionPart>(pictures, controller);
+intptr_t RunConversionWindow(const ConversionPictures& pictures, qm::platform::DialogController& controller) {
+  ConversionPart part(pictures, controller);
+  return qm::platform::RunModalDialog("CONVERSION", nullptr, controller, &part);
 }
 
 }  // namespace tessaro::plugin
