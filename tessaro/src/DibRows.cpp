@@ -8,8 +8,11 @@ namespace tessaro {
 void PackDibRows(const std::uint8_t* rgb, std::size_t rgbBytes, std::uint32_t width, std::uint32_t height,
                  bool bottomUp, std::vector<std::uint8_t>& out) {
   out.clear();
-  if (!rgb || width == 0 || height == 0 || width > (SIZE_MAX - 3) / 3) return;
-  const std::size_t rowIn = std::size_t{width} * 3;
+  if (!rgb || width == 0 || height == 0) return;
+  // 64-bit arithmetic so the row size cannot wrap where size_t is 32 bits.
+  const std::uint64_t rowIn64 = std::uint64_t{width} * 3;
+  if (rowIn64 > SIZE_MAX - 3) return;
+  const auto rowIn = static_cast<std::size_t>(rowIn64);
   if (rgbBytes / rowIn < height) return;
   const std::size_t stride = DibStride(width);
   out.assign(stride * height, 0);
