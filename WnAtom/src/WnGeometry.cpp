@@ -9,6 +9,11 @@ int slider_value_at(int left, int mouse_x) {
   return c / 3;
 }
 
+bool slider_thumb_hit(int left, int top, int value, int x, int y) {
+  const int tx = slider_thumb_x(left, value), ty = slider_thumb_y(top);
+  return x >= tx && x < tx + kThumbWidth && y >= ty && y < ty + kThumbHeight;
+}
+
 Scale scale_for_zoom(int zoom) {
   zoom = std::clamp(zoom, -7, 7);
   return zoom >= 0 ? Scale{zoom + 1, 1} : Scale{1, 1 - zoom};
@@ -34,6 +39,18 @@ Rect widen_to_blocks(Rect r, int den, int width, int height) {
   w.x1 = std::min(w.x1, width);
   w.y1 = std::min(w.y1, height);
   return w;
+}
+
+Rect image_rect_for_view(Rect view, Scale s, int ox, int oy, int width, int height) {
+  const int64_t num = std::max(s.num, 1), den = std::max(s.den, 1);
+  // Floor and ceiling of (v - offset) x den / num, also for negative values.
+  auto down = [&](int64_t v) { return v >= 0 ? v / num : -((-v + num - 1) / num); };
+  auto up = [&](int64_t v) { return v >= 0 ? (v + num - 1) / num : -(-v / num); };
+  auto cut = [](int64_t v, int hi) { return static_cast<int>(std::clamp<int64_t>(v, 0, hi)); };
+  Rect r{cut(down((int64_t{view.x0} - ox) * den), width), cut(down((int64_t{view.y0} - oy) * den), height),
+         cut(up((int64_t{view.x1} - ox) * den), width), cut(up((int64_t{view.y1} - oy) * den), height)};
+  if (r.empty()) return Rect{};
+  return s.den >= 2 ? widen_to_blocks(r, s.den, width, height) : r;
 }
 
 Bitmap32 bitmap_from_rgb(const uint8_t* rgb, int width, int height, int row_step) {

@@ -101,4 +101,38 @@ TEST(WnPreviewDraw, ZoomedInDrawsBlocksAtTheOffsetAndClips) {
   EXPECT_EQ(only.at(5, 5)[0], 0);
 }
 
+TEST(WnSlider, OnlyAPressOnTheThumbStartsADrag) {
+  // Value 20 at left 10, top 40: the thumb covers x 84-92 and y 52-68.
+  EXPECT_TRUE(wn::slider_thumb_hit(10, 40, 20, 84, 52));
+  EXPECT_TRUE(wn::slider_thumb_hit(10, 40, 20, 92, 68));
+  EXPECT_FALSE(wn::slider_thumb_hit(10, 40, 20, 83, 60));
+  EXPECT_FALSE(wn::slider_thumb_hit(10, 40, 20, 93, 60));
+  EXPECT_FALSE(wn::slider_thumb_hit(10, 40, 20, 88, 51));
+  EXPECT_FALSE(wn::slider_thumb_hit(10, 40, 20, 88, 69));
+  EXPECT_TRUE(wn::slider_thumb_hit(0, 0, 100, 314, 12));
+}
+
+TEST(WnPreviewScale, ViewRectanglesToImagePixels) {
+  // 1:1 with the image moved 10 right and 5 down.
+  Rect r = wn::image_rect_for_view(Rect{0, 0, 20, 20}, Scale{1, 1}, 10, 5, 100, 100);
+  EXPECT_EQ(r.x0, 0);
+  EXPECT_EQ(r.y0, 0);
+  EXPECT_EQ(r.x1, 10);
+  EXPECT_EQ(r.y1, 15);
+  // 3:1 scrolled left: view x 1-7 shows parts of image pixels 4 to 6.
+  r = wn::image_rect_for_view(Rect{1, 0, 7, 3}, Scale{3, 1}, -12, 0, 100, 100);
+  EXPECT_EQ(r.x0, 4);
+  EXPECT_EQ(r.x1, 7);
+  EXPECT_EQ(r.y1, 1);
+  // 1:3: whole blocks, cut to the image.
+  r = wn::image_rect_for_view(Rect{1, 1, 40, 40}, Scale{1, 3}, 0, 0, 100, 50);
+  EXPECT_EQ(r.x0, 3);
+  EXPECT_EQ(r.y0, 3);
+  EXPECT_EQ(r.x1, 100);
+  EXPECT_EQ(r.y1, 50);
+  // A view part beside the image shows none of it.
+  EXPECT_TRUE(wn::image_rect_for_view(Rect{0, 0, 10, 10}, Scale{1, 1}, 20, 0, 100, 100).empty());
+  EXPECT_TRUE(wn::image_rect_for_view(Rect{0, 0, 10, 10}, Scale{2, 1}, -400, 0, 100, 100).empty());
+}
+
 }  // namespace

@@ -15,6 +15,10 @@ inline int slider_thumb_x(int left, int value) { return left + 3 * value + 14; }
 inline int slider_thumb_y(int top) { return top + 12; }
 // A mouse x over the track to a value: c = x - left - 18 clamped to 0-302, value c / 3.
 int slider_value_at(int left, int mouse_x);
+// The thumb bitmap's size; a press inside it starts a drag.
+constexpr int kThumbWidth = 9;
+constexpr int kThumbHeight = 17;
+bool slider_thumb_hit(int left, int top, int value, int x, int y);
 
 struct Rect {  // half-open: [x0, x1) x [y0, y1)
   int x0 = 0, y0 = 0, x1 = 0, y1 = 0;
@@ -33,6 +37,10 @@ int scaled_size(int size, Scale s);
 int clamp_offset(int offset, int view, int scaled);
 // A redraw rectangle in image pixels widened to multiples of den and cut to the image.
 Rect widen_to_blocks(Rect r, int den, int width, int height);
+// The image pixels (of a width x height image) that a rectangle of view pixels shows at scale
+// s with the view offset (ox, oy), rounded outwards and cut to the image; for den >= 2 also
+// widened to whole blocks.
+Rect image_rect_for_view(Rect view, Scale s, int ox, int oy, int width, int height);
 
 // 4-byte pixels (blue, green, red, unused), row step = 4 x width.
 struct Bitmap32 {

@@ -496,12 +496,8 @@ void CrDialogController::Zoom(DialogView& v, int delta) {
 
 // Between (view - scaled) and 0 on each axis; centred where the image is the smaller.
 void CrDialogController::ClampOffset() {
-  auto clampAxis = [](int32_t& offset, int32_t view, int32_t scaled) {
-    if (scaled < view) offset = (view - scaled) / 2;
-    else offset = std::clamp(offset, view - scaled, 0);
-  };
-  clampAxis(offsetX_, originalPane_.viewWidth, originalPane_.Scaled(engine_.Width()));
-  clampAxis(offsetY_, originalPane_.viewHeight, originalPane_.Scaled(engine_.Height()));
+  offsetX_ = wn::clamp_offset(offsetX_, originalPane_.viewWidth, originalPane_.Scaled(engine_.Width()));
+  offsetY_ = wn::clamp_offset(offsetY_, originalPane_.viewHeight, originalPane_.Scaled(engine_.Height()));
 }
 
 void CrDialogController::Pan(DialogView& v, int32_t dx, int32_t dy) {
@@ -517,10 +513,14 @@ void CrDialogController::RedrawPanes(DialogView& v) {
 }
 
 void CrDialogController::SliderTo(int id, int32_t x) {
-  // The thumb's left edge follows the mouse, 18 pixels in from the track's start.
-  const int32_t value = std::clamp(x - 18, 0, 302) / 3;
+  // The thumb follows the mouse, 18 pixels in from the track's start.
+  SetSliderValue(id, wn::slider_value_at(0, x));
+}
+
+void CrDialogController::SetSliderValue(int id, int32_t value) {
+  value = std::clamp(value, 0, wn::kSliderMax);
   if (id == kIdQualitySlider) engine_.SetQuality(value);
-  else engine_.SetSmoothing(value);
+  else if (id == kIdSmoothingSlider) engine_.SetSmoothing(value);
 }
 
 void CrDialogController::OnMouse(DialogView& v, int id, MouseEvent e, int32_t x, int32_t y, uint32_t keys) {
@@ -528,7 +528,8 @@ void CrDialogController::OnMouse(DialogView& v, int id, MouseEvent e, int32_t x,
   using qm::platform::kKeyShift;
   if (id == kIdQualitySlider || id == kIdSmoothingSlider) {
     const Drag which = id == kIdQualitySlider ? Drag::QualitySlider : Drag::SmoothingSlider;
-    if (e == MouseEvent::Down) drag_ = which;
+    // Only a press on the thumb takes it.
+    if (e == MouseEvent::Down && wn::slider_thumb_hit(0, 0, SliderValue(id), x, y)) drag_ = which;
     if (drag_ != which) return;
     SliderTo(id, x);
     if (e == MouseEvent::Up) drag_ = Drag::None;

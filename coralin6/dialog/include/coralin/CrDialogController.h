@@ -11,6 +11,7 @@
 
 #include "coralin/Cr4Engine.h"
 #include "coralin/CrSettings.h"
+#include "WnAtom/WnGeometry.h"
 #include "platform/ui.h"
 
 namespace coralin {
@@ -104,10 +105,11 @@ struct CrPaneState {
   int32_t zoom = 0;  // -7 to 7
   bool visible = true;
   int32_t viewWidth = 0, viewHeight = 0;  // pixels of the pane's placeholder
-  int32_t Num() const { return zoom >= 0 ? zoom + 1 : 1; }
-  int32_t Den() const { return zoom >= 0 ? 1 : 1 - zoom; }
+  wn::Scale Scale() const { return wn::scale_for_zoom(zoom); }
+  int32_t Num() const { return Scale().num; }
+  int32_t Den() const { return Scale().den; }
   // The image's size at this scale, rounded up.
-  int32_t Scaled(int32_t n) const { return static_cast<int32_t>((int64_t{n} * Num() + Den() - 1) / Den()); }
+  int32_t Scaled(int32_t n) const { return wn::scaled_size(n, Scale()); }
 };
 
 class CrDialogController final : public qm::platform::DialogController, public Cr4EngineView {
@@ -151,6 +153,9 @@ class CrDialogController final : public qm::platform::DialogController, public C
   const CrPaneState& Pane(int id) const { return id == kIdJpegPane ? jpegPane_ : originalPane_; }
   int32_t OffsetX() const { return offsetX_; }
   int32_t OffsetY() const { return offsetY_; }
+  // The source the panes start from (R, G, B, SourceRowBytes() apart).
+  const uint8_t* SourcePixels() const { return pixels_; }
+  int32_t SourceRowBytes() const { return rowBytes_; }
   // Full-size bitmaps, 4 bytes a pixel (blue, green, red, unused), the image's width apart.
   const std::vector<uint8_t>& OriginalBitmap() const { return originalBitmap_; }
   const std::vector<uint8_t>& JpegBitmapPixels() const { return jpegBitmap_; }
@@ -166,6 +171,8 @@ class CrDialogController final : public qm::platform::DialogController, public C
   int32_t SliderValue(int id) const {
     return id == kIdQualitySlider ? engine_.Settings().quality : engine_.Settings().smoothing;
   }
+  // A slider dragged to `value` (0-100) by a view that tracks the drag itself.
+  void SetSliderValue(int id, int32_t value);
   bool SliderHeld(int id) const {
     return drag_ == (id == kIdQualitySlider ? Drag::QualitySlider : Drag::SmoothingSlider);
   }
