@@ -22,8 +22,6 @@ using qm::platform::MouseEvent;
 const char kPartProp[] = "qm.coralin.part";
 const char kProcProp[] = "qm.coralin.proc";
 
-const int kDrawn[] = {kIdOriginalPane, kIdJpegPane, kIdMaskThumbnail, kIdQualitySlider, kIdSmoothingSlider};
-
 struct Tip {
   int id;
   const wchar_t* text;
@@ -66,16 +64,6 @@ void BlitBgrx(HDC dc, int x, int y, int w, int h, const uint8_t* px) {
                     DIB_RGB_COLORS);
 }
 
-void FillFace(wn::Bitmap32& b) {
-  const COLORREF face = GetSysColor(COLOR_BTNFACE);
-  for (size_t i = 0; i + 3 < b.px.size(); i += 4) {
-    b.px[i] = GetBValue(face);
-    b.px[i + 1] = GetGValue(face);
-    b.px[i + 2] = GetRValue(face);
-    b.px[i + 3] = 0;
-  }
-}
-
 class SettingsPart final : public qm::platform::NativeDialogPart {
  public:
   explicit SettingsPart(CrDialogController& c) : c_(c) {}
@@ -88,7 +76,7 @@ class SettingsPart final : public qm::platform::NativeDialogPart {
     }
   }
 
-  bool OnMessage(DialogView& view, qm::platform::NativeWindow dialog, uint32_t msg, uintptr_t, intptr_t lp,
+  bool OnMessage(DialogView& view, qm::platform::NativeWindow dialog, uint32_t msg, uintptr_t wp, intptr_t lp,
                  intptr_t& result) override {
     view_ = &view;
     HWND dlg = static_cast<HWND>(dialog);
@@ -102,7 +90,29 @@ class SettingsPart final : public qm::platform::NativeDialogPart {
         result = TRUE;
         return minWidth_ > 0;
       }
-      case WM_DESTROY: tips_.reset(); return false;
+      case WM_MOUSEMOVE:
+      case WM_LBUTTONDOWN:
+      case WM_LBUTTONUP:
+        // The mouse relay for what the controls cannot pass on themselves: a disabled
+        // control's mouse comes to the dialog.
+        if (tips_) {
+          MSG m{};
+          m.hwnd = dlg;
+          m.message = msg;
+          m.wParam = static_cast<WPARAM>(wp);
+          m.lParam = static_cast<LPARAM>(lp);
+          m.time = static_cast<DWORD>(GetMessageTime());
+          m.pt.x = GET_X_LPARAM(lp);
+          m.pt.y = GET_Y_LPARAM(lp);
+          ClientToScreen(dlg, &m.pt);
+          tips_->relay(m);
+        }
+        return false;
+      case WM_DESTROY:
+        tips_.reset();
+        panes_[0].reset();
+        panes_[1].reset();
+        return false;
       default: return false;
     }
   }
@@ -115,13 +125,26 @@ class SettingsPart final : public qm::platform::NativeDialogPart {
     minWidth_ = w.right - w.left;
     minHeight_ = w.bottom - w.top;
     const auto module = static_cast<HINSTANCE>(qm::platform::ResourceModule());
-    track_ = std::make_unique<wn::WnSBRBAtom>(module, 103);
-    thumb_ = std::make_unique<wn::WnDBRBAtom>(module, 105, 106);
     hand_ = LoadCursorA(module, MAKEINTRESOURCEA(119));
     grab_ = LoadCursorA(module, MAKEINTRESOURCEA(120));
     zoomIn_ = LoadCursorA(module, MAKEINTRESOURCEA(127));
     zoomOut_ = LoadCursorA(module, MAKEINTRESOURCEA(128));
-    for (int id : kDrawn) {
+    // The panes take their placeholders' ids, before the controller reads their places.
+    const int paneIds[2] = {kIdOriginalPane, kIdJpegPane};
+    for (int i = 0; i < 2; ++i) {
+      const int id = paneIds[i];
+      panes_[i] = std::make_unique<wn::WnCrPreviewAtom>(dlg, id, module);
+      wn::WnCrPreviewAtom* pane = panes_[i].get();
+      pane->set_image(c_.SourcePixels(), c_.ImageWidth(), c_.ImageHeight(), c_.SourceRowBytes());
+      pane->set_hook([this, id, pane](UINT m, WPARAM wp, LPARAM lp, LRESULT& r) {
+        return view_ && ItemMessage(pane->window(), id, m, wp, lp, r);
+      });
+    }
+    quality_ = std::make_unique<wn::WnCrSliderAtom>(
+        dlg, kIdQualitySlider, module, [this](int v) { c_.SetSliderValue(kIdQualitySlider, v); });
+    smoothing_ = std::make_unique<wn::WnCrSliderAtom>(
+        dlg, kIdSmoothingSlider, module, [this](int v) { c_.SetSliderValue(kIdSmoothingSlider, v); });
+    for (int id : {kIdMaskThumbnail, kIdQualitySlider, kIdSmoothingSlider}) {
       HWND item = GetDlgItem(dlg, id);
       if (!item) continue;
       SetPropA(item, kPartProp, this);
@@ -132,8 +155,12 @@ class SettingsPart final : public qm::platform::NativeDialogPart {
     tips_ = std::make_unique<wn::WnTooltips>(dlg);
     const bool planes = c_.HasExtraPlanes();
     for (const Tip& t : kTips) {
-      const bool alphaOnly = t.id == kIdRadioFore || t.id == kIdRadioBack;
-      tips_->attach(GetDlgItem(dlg, t.id), alphaOnly && !planes ? kNoPlanes : t.text);
+      const bool radio = t.id == kIdRadioFore || t.id == kIdRadioBack || t.id == kIdRadioBoth;
+      const bool pointed = (t.id == kIdRadioFore || t.id == kIdRadioBack) && !planes;
+      HWND control = GetDlgItem(dlg, t.id);
+      tips_->attach(control, pointed ? kNoPlanes : t.text);
+      // Without extra planes the radios are disabled and only the dialog hears the mouse.
+      if (radio && !planes) tips_->attach_disabled(control, pointed ? kNoPlanes : t.text);
     }
   }
 
@@ -147,40 +174,65 @@ class SettingsPart final : public qm::platform::NativeDialogPart {
     return old ? CallWindowProcA(old, item, msg, wp, lp) : DefWindowProcA(item, msg, wp, lp);
   }
 
+  wn::WnCrSliderAtom* Slider(int id) {
+    return id == kIdQualitySlider ? quality_.get() : id == kIdSmoothingSlider ? smoothing_.get() : nullptr;
+  }
+  wn::WnCrPreviewAtom* PaneAtom(int id) {
+    return id == kIdOriginalPane ? panes_[0].get() : id == kIdJpegPane ? panes_[1].get() : nullptr;
+  }
+
   bool ItemMessage(HWND item, int id, UINT msg, WPARAM wp, LPARAM lp, LRESULT& r) {
+    wn::WnCrSliderAtom* slider = Slider(id);
+    wn::WnCrPreviewAtom* pane = PaneAtom(id);
     switch (msg) {
       case WM_NCHITTEST:
+        if (pane) return false;
         // Placeholders are see-through to the mouse; these take it (and show tooltips).
         r = HTCLIENT;
         return true;
       case WM_ERASEBKGND: r = 1; return true;
       case WM_PAINT: {
+        if (pane) {
+          SyncPane(*pane, id);
+          return false;  // the pane paints its display bitmap
+        }
+        if (slider) slider->set_value(static_cast<int>(c_.SliderValue(id)));
         PAINTSTRUCT ps;
         HDC dc = BeginPaint(item, &ps);
         RECT rc;
         GetClientRect(item, &rc);
-        if (id == kIdQualitySlider || id == kIdSmoothingSlider) PaintSlider(dc, id, rc);
-        else if (id == kIdMaskThumbnail) PaintMask(dc, rc);
-        else PaintPane(dc, id, rc);
+        if (slider) slider->draw(dc);
+        else PaintMask(dc, rc);
         EndPaint(item, &ps);
         return true;
       }
       case WM_LBUTTONDOWN:
       case WM_LBUTTONDBLCLK:
         if (id == kIdMaskThumbnail) return false;
+        if (slider) {
+          slider->set_value(static_cast<int>(c_.SliderValue(id)));
+          slider->mouse_down(GET_X_LPARAM(lp), GET_Y_LPARAM(lp));
+          return true;
+        }
         SetCapture(item);
-        Mouse(item, id, MouseEvent::Down, wp, lp);
+        c_.OnMouse(*view_, id, MouseEvent::Down, GET_X_LPARAM(lp), GET_Y_LPARAM(lp), Keys(wp));
         return true;
       case WM_MOUSEMOVE:
-        if (GetCapture() == item) Mouse(item, id, MouseEvent::Move, wp, lp);
-        return GetCapture() == item;
-      case WM_LBUTTONUP:
+        if (slider) return slider->mouse_move(GET_X_LPARAM(lp));
         if (GetCapture() != item) return false;
-        Mouse(item, id, MouseEvent::Up, wp, lp);
+        c_.OnMouse(*view_, id, MouseEvent::Move, GET_X_LPARAM(lp), GET_Y_LPARAM(lp), Keys(wp));
+        return true;
+      case WM_LBUTTONUP:
+        if (slider) return slider->mouse_up(GET_X_LPARAM(lp));
+        if (GetCapture() != item) return false;
+        c_.OnMouse(*view_, id, MouseEvent::Up, GET_X_LPARAM(lp), GET_Y_LPARAM(lp), Keys(wp));
         ReleaseCapture();
         return true;
+      case WM_CAPTURECHANGED:
+        if (slider) slider->capture_lost();
+        return false;
       case WM_SETCURSOR: {
-        if (id != kIdOriginalPane && id != kIdJpegPane) return false;
+        if (!pane) return false;
         const bool ctrl = GetKeyState(VK_CONTROL) < 0, shift = GetKeyState(VK_SHIFT) < 0;
         HCURSOR c = ctrl ? (shift ? zoomOut_ : zoomIn_) : c_.Panning() ? grab_ : hand_;
         if (!c) return false;
@@ -192,16 +244,22 @@ class SettingsPart final : public qm::platform::NativeDialogPart {
     }
   }
 
-  void Mouse(HWND item, int id, MouseEvent e, WPARAM wp, LPARAM lp) {
-    c_.OnMouse(*view_, id, e, GET_X_LPARAM(lp), GET_Y_LPARAM(lp), Keys(wp));
-    if (id == kIdQualitySlider || id == kIdSmoothingSlider) InvalidateRect(item, nullptr, FALSE);
-  }
-
-  void PaintSlider(HDC dc, int id, const RECT& rc) {
-    FillRect(dc, &rc, GetSysColorBrush(COLOR_BTNFACE));
-    track_->draw(dc, 0, 0);
-    const int v = static_cast<int>(c_.SliderValue(id));
-    thumb_->draw(dc, wn::slider_thumb_x(0, v), wn::slider_thumb_y(0), c_.SliderHeld(id));
+  // Before a pane paints: its zoom, the shared offset and its visibility from the controller,
+  // and the JPEG pane's newly decoded pixels under the part being painted.
+  void SyncPane(wn::WnCrPreviewAtom& pane, int id) {
+    const CrPaneState& st = c_.Pane(id);
+    const int iw = c_.ImageWidth(), ih = c_.ImageHeight();
+    const int ox = c_.OffsetX(), oy = c_.OffsetY();
+    const bool changed = pane.view_differs(st.zoom, ox, oy, st.visible);
+    RECT dirty{};
+    if (!GetUpdateRect(pane.window(), &dirty, FALSE) && !changed) return;
+    const wn::Rect image = changed ? wn::Rect{0, 0, iw, ih}
+                                   : wn::image_rect_for_view({dirty.left, dirty.top, dirty.right, dirty.bottom},
+                                                             st.Scale(), ox, oy, iw, ih);
+    const std::vector<uint8_t>& jpeg = c_.JpegBitmapPixels();
+    if (id == kIdJpegPane && jpeg.size() >= static_cast<size_t>(iw) * static_cast<size_t>(ih) * 4)
+      pane.update_image(jpeg.data(), iw * 4, image);
+    if (!pane.set_view(st.zoom, ox, oy, st.visible) && !image.empty()) pane.redraw(image);
   }
 
   void PaintMask(HDC dc, const RECT& rc) {
@@ -214,42 +272,15 @@ class SettingsPart final : public qm::platform::NativeDialogPart {
     BlitBgrx(dc, (rc.right - w) / 2, (rc.bottom - h) / 2, w, h, px.data());
   }
 
-  void PaintPane(HDC dc, int id, const RECT& rc) {
-    const int vw = rc.right, vh = rc.bottom;
-    if (vw <= 0 || vh <= 0) return;
-    wn::Bitmap32 shown(vw, vh);
-    FillFace(shown);
-    const CrPaneState& pane = c_.Pane(id);
-    const int iw = c_.ImageWidth(), ih = c_.ImageHeight();
-    const std::vector<uint8_t>& px = id == kIdJpegPane ? c_.JpegBitmapPixels() : c_.OriginalBitmap();
-    if (pane.visible && iw > 0 && ih > 0 && px.size() >= static_cast<size_t>(iw) * static_cast<size_t>(ih) * 4) {
-      wn::Bitmap32& full = id == kIdJpegPane ? jpeg_ : original_;
-      if (full.width != iw || full.height != ih || id == kIdJpegPane) {
-        full.width = iw;
-        full.height = ih;
-        full.px.assign(px.begin(), px.begin() + static_cast<ptrdiff_t>(static_cast<size_t>(iw) * ih * 4));
-      }
-      const wn::Scale s{pane.Num(), pane.Den()};
-      const int ox = c_.OffsetX(), oy = c_.OffsetY();
-      // Only the part of the image the view shows.
-      wn::Rect r{(-ox) * s.den / s.num, (-oy) * s.den / s.num, (vw - ox) * s.den / s.num + s.den,
-                 (vh - oy) * s.den / s.num + s.den};
-      r = wn::widen_to_blocks(r, s.den, iw, ih);
-      wn::draw_scaled(full, r, s, ox, oy, shown);
-    }
-    BlitBgrx(dc, 0, 0, vw, vh, shown.px.data());
-  }
-
   CrDialogController& c_;
   DialogView* view_ = nullptr;
   HWND dlg_ = nullptr;
   LONG minWidth_ = 0, minHeight_ = 0;
   std::vector<HWND> subclassed_;
   std::unique_ptr<wn::WnTooltips> tips_;
-  std::unique_ptr<wn::WnSBRBAtom> track_;
-  std::unique_ptr<wn::WnDBRBAtom> thumb_;
+  std::unique_ptr<wn::WnCrPreviewAtom> panes_[2];
+  std::unique_ptr<wn::WnCrSliderAtom> quality_, smoothing_;
   HCURSOR hand_ = nullptr, grab_ = nullptr, zoomIn_ = nullptr, zoomOut_ = nullptr;
-  wn::Bitmap32 original_, jpeg_;
 };
 
 // The about box: client sized to the splash and its frame, the splash at (1, 1).
