@@ -51,7 +51,7 @@ const char kUsage[] =
     "  --ui FILE               play a dialog session from FILE, one action a line, taken in\n"
     "                          order by whichever dialog waits (after any --answer before it):\n"
     "                            press ID | set ID TEXT | pick ID N (entries from 0)\n"
-    "                            read ID | list ID | place ID   (reported on stderr)\n"
+    "                            read ID | list ID | place ID | tip ID   (reported on stderr)\n"
     "                            mouse ID down|move|up X Y [ctrl] [shift] | size W H\n"
     "                            close | default | busy ACTION (while the plug-in works)\n"
     "                          lines starting with # are comments; then every dialog gets Enter\n"

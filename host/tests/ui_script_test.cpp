@@ -288,3 +288,71 @@ TEST(UiCommandLine, InteractiveIsRefusedBesideAScriptedAnswerNamingIt) {
   EXPECT_NE(TakeAll(ui, {"--ui", "/no/such/script.ui"}, UiCommandLine::kAll).find("/no/such/script.ui"),
             std::string::npos);
 }
+
+TEST(UiScriptSession, TipsComeFromTheReaderOrSayAHeadlessDialogHasNone) {
+  EXPECT_EQ(Parse("tip 1084").kind, UiAction::Kind::Tip);
+  EXPECT_EQ(Parse("tip 1084").id, 1084);
+  EXPECT_EQ(Refusal("tip"), "tip needs a control id");
+  EXPECT_EQ(Refusal("busy tip 1084"), "reads wait until the dialog is idle; drop \"busy\"");
+  std::FILE* report = std::tmpfile();
+  ASSERT_NE(report, nullptr);
+  QmHeadlessDialog shown{"101", "Coralin", 0, 0, 0, nullptr, 1};
+  UiScript headless({Parse("tip 1084"), Parse("press 2")}, report);
+  auto a = headless.NextAction(&shown, false);
+  ASSERT_TRUE(a);
+  EXPECT_EQ(a->id, 2) << "a tip is no answer";
+  UiScript real({Parse("tip 1084"), Parse("tip 1")}, report);
+  real.SetTipReader([](int32_t id) -> std::optional<std::string> {
+    if (id == 1084) return std::string("Changes JPEG settings to approximate desired final file size");
+    return std::nullopt;
+  });
+  a = real.NextAction(&shown, false);
+  ASSERT_TRUE(a);
+  EXPECT_EQ(a->kind, UiAction::Kind::Default);
+  std::rewind(report);
+  std::string text(4096, '\0');
+  text.resize(std::fread(text.data(), 1, text.size(), report));
+  std::fclose(report);
+  EXPECT_EQ(text,
+            "plughost: ui tip 1084: a headless dialog has no tooltips\n"
+            "plughost: ui tip 1084: Changes JPEG settings to approximate desired final file size\n"
+            "plughost: ui tip 1: (none)\n");
+}
+
+TEST(UiScriptSession, KeysHeadlesslyAreTheCloseBoxAndEnterAndTheFocusIsReadOnWindows) {
+  EXPECT_EQ(Parse("key tab").value, plughost::kUiKeyTab);
+  EXPECT_EQ(Parse("busy key escape").value, plughost::kUiKeyEscape);
+  EXPECT_EQ(Refusal("key space"), "key takes tab, escape or enter");
+  EXPECT_EQ(Refusal("key"), "key takes tab, escape or enter");
+  EXPECT_EQ(Refusal("focus 3"), "unexpected \"3\" after focus");
+  std::FILE* report = std::tmpfile();
+  ASSERT_NE(report, nullptr);
+  QmHeadlessDialog shown{"101", "Coralin", 0, 0, 0, nullptr, 1};
+  UiScript headless({Parse("focus"), Parse("key tab"), Parse("key escape"), Parse("key enter")}, report);
+  auto a = headless.NextAction(&shown, false);
+  ASSERT_TRUE(a);
+  EXPECT_EQ(a->kind, UiAction::Kind::Close) << "Escape";
+  a = headless.NextAction(&shown, false);
+  ASSERT_TRUE(a);
+  EXPECT_EQ(a->kind, UiAction::Kind::Default) << "Enter";
+  // With a focus to read (the real dialog) the keys go to it as they are.
+  UiScript real({Parse("focus"), Parse("key tab"), Parse("focus")}, report);
+  int32_t focus = 1054;
+  real.SetFocusReader([&focus]() -> std::optional<int32_t> { return focus; });
+  a = real.NextAction(&shown, false);
+  ASSERT_TRUE(a);
+  EXPECT_EQ(a->kind, UiAction::Kind::Key);
+  focus = 1056;
+  a = real.NextAction(&shown, false);
+  ASSERT_TRUE(a);
+  EXPECT_EQ(a->kind, UiAction::Kind::Default);
+  std::rewind(report);
+  std::string text(4096, '\0');
+  text.resize(std::fread(text.data(), 1, text.size(), report));
+  std::fclose(report);
+  EXPECT_EQ(text,
+            "plughost: ui focus: a headless dialog has no focus\n"
+            "plughost: ui key tab: a headless dialog has no focus\n"
+            "plughost: ui focus: 1054\n"
+            "plughost: ui focus: 1056\n");
+}

@@ -1,6 +1,7 @@
 // Windows: lets the real dialogs appear, reads what they show, and answers them from the
 // script, all on the host's own thread (the dialog's modal loop runs the timer).
 #include <windows.h>
+#include <commctrl.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -285,6 +286,17 @@ void Perform(HWND dlg, const UiAction& a) {
       break;
     }
     case K::Close: PostMessageA(dlg, WM_CLOSE, 0, 0); break;
+    case K::Key: {
+      // To the control with the focus, through the dialog's own loop (which moves the focus
+      // on Tab, cancels on Escape and presses the default button on Enter).
+      const WPARAM vk = a.value == kUiKeyTab ? VK_TAB : a.value == kUiKeyEscape ? VK_ESCAPE : VK_RETURN;
+      HWND focus = GetFocus();
+      HWND target = focus && (focus == dlg || IsChild(dlg, focus)) ? focus : dlg;
+      const LPARAM scan = static_cast<LPARAM>(MapVirtualKeyA(static_cast<UINT>(vk), 0)) << 16;
+      PostMessageA(target, WM_KEYDOWN, vk, scan | 1);
+      PostMessageA(target, WM_KEYUP, vk, scan | 1 | (LPARAM{3} << 30));
+      break;
+    }
     default: {
       const LRESULT def = SendMessageA(dlg, DM_GETDEFID, 0, 0);
       if (HIWORD(def) == DC_HASDEFID)
@@ -348,6 +360,42 @@ bool SaveShot(HWND dlg, const std::string& path) {
   DeleteDC(mem);
   ReleaseDC(nullptr, screen);
   return ok;
+}
+
+// The tooltip a user would see over control `id`: from the tooltip windows the dialog owns,
+// the tool of that control's window, or of its rectangle in the dialog.
+std::optional<std::string> ReadTip(HWND dlg, int32_t id) {
+  HWND control = dlg ? GetDlgItem(dlg, id) : nullptr;
+  if (!control) return std::nullopt;
+  struct Search {
+    HWND dlg;
+    std::vector<HWND> tips;
+  } search{dlg, {}};
+  EnumThreadWindows(
+      GetCurrentThreadId(),
+      [](HWND w, LPARAM lp) -> BOOL {
+        auto* s = reinterpret_cast<Search*>(lp);
+        char cls[32] = {};
+        GetClassNameA(w, cls, sizeof cls);
+        if (lstrcmpiA(cls, TOOLTIPS_CLASSA) == 0 && GetWindow(w, GW_OWNER) == s->dlg) s->tips.push_back(w);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  std::optional<std::string> byRect;
+  for (HWND tip : search.tips) {
+    const auto count = static_cast<int>(SendMessageA(tip, TTM_GETTOOLCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) {
+      char text[1024] = {};
+      TOOLINFOA ti{};
+      // The size every comctl32 takes, also without the newer controls' manifest.
+      ti.cbSize = TTTOOLINFOA_V2_SIZE;
+      ti.lpszText = text;
+      if (!SendMessageA(tip, TTM_ENUMTOOLSA, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&ti))) continue;
+      if ((ti.uFlags & TTF_IDISHWND) && reinterpret_cast<HWND>(ti.uId) == control) return std::string(text);
+      if (!(ti.uFlags & TTF_IDISHWND) && ti.hwnd == dlg && ti.uId == static_cast<UINT_PTR>(id)) byRect = text;
+    }
+  }
+  return byRect;
 }
 
 void CALLBACK Answer(HWND dlg, UINT, UINT_PTR, DWORD) {
@@ -424,11 +472,23 @@ UiScript::Win32Hook::Win32Hook(UiScript& script) {
   if (script.Interactive()) return;
   g_script = &script;
   script.SetShooter([](const std::string& path) { return SaveShot(g_shotDialog, path); });
+  script.SetTipReader([](int32_t id) { return ReadTip(g_shotDialog, id); });
+  script.SetFocusReader([]() -> std::optional<int32_t> {
+    HWND focus = GetFocus();
+    if (!g_shotDialog || !focus || !IsChild(g_shotDialog, focus)) return std::nullopt;
+    // An edit inside a drop list stands for the list.
+    while (GetParent(focus) != g_shotDialog) focus = GetParent(focus);
+    return GetDlgCtrlID(focus);
+  });
   g_hook = SetWindowsHookExA(WH_CALLWNDPROCRET, AfterMessage, nullptr, GetCurrentThreadId());
 }
 
 UiScript::Win32Hook::~Win32Hook() {
-  if (g_script) g_script->SetShooter(nullptr);
+  if (g_script) {
+    g_script->SetShooter(nullptr);
+    g_script->SetTipReader(nullptr);
+    g_script->SetFocusReader(nullptr);
+  }
   if (g_hook) UnhookWindowsHookEx(g_hook);
   g_hook = nullptr;
   g_script = nullptr;

@@ -65,8 +65,9 @@ bool ParseUiLine(const std::string& raw, std::optional<UiAction>& action, std::s
     return false;
   };
   using K = UiAction::Kind;
-  if (verb == "press" || verb == "read" || verb == "list" || verb == "place") {
-    a.kind = verb == "press" ? K::Press : verb == "read" ? K::Read : verb == "list" ? K::List : K::Place;
+  if (verb == "press" || verb == "read" || verb == "list" || verb == "place" || verb == "tip") {
+    a.kind = verb == "press" ? K::Press : verb == "read" ? K::Read : verb == "list" ? K::List
+           : verb == "tip" ? K::Tip : K::Place;
     if (!number("a control id", a.id)) return false;
   } else if (verb == "set") {
     a.kind = K::Set;
@@ -121,6 +122,16 @@ bool ParseUiLine(const std::string& raw, std::optional<UiAction>& action, std::s
       why = "shot needs a file name";
       return false;
     }
+  } else if (verb == "key") {
+    a.kind = K::Key;
+    const std::string k = word();
+    a.value = k == "tab" ? kUiKeyTab : k == "escape" ? kUiKeyEscape : k == "enter" ? kUiKeyEnter : 0;
+    if (a.value == 0) {
+      why = "key takes tab, escape or enter";
+      return false;
+    }
+  } else if (verb == "focus") {
+    a.kind = K::Focus;
   } else if (verb == "close" || verb == "default") {
     a.kind = verb == "close" ? K::Close : K::Default;
   } else {
@@ -131,7 +142,8 @@ bool ParseUiLine(const std::string& raw, std::optional<UiAction>& action, std::s
     why = "unexpected \"" + line + "\" after " + verb;
     return false;
   }
-  if (a.busy && (a.kind == K::Read || a.kind == K::List || a.kind == K::Place || a.kind == K::Shot)) {
+  if (a.busy && (a.kind == K::Read || a.kind == K::List || a.kind == K::Place || a.kind == K::Shot ||
+                 a.kind == K::Tip || a.kind == K::Focus)) {
     why = "reads wait until the dialog is idle; drop \"busy\"";
     return false;
   }
@@ -205,6 +217,32 @@ std::optional<UiAction> UiScript::NextAction(const QmHeadlessDialog* shown, bool
         std::fprintf(report_, "plughost: ui shot %s: %s\n", a.text.c_str(),
                      taken ? "saved" : shooter_ ? "could not be saved" : "a headless dialog has no pixels");
       continue;
+    }
+    if (a.kind == UiAction::Kind::Tip) {
+      if (report_) {
+        const std::optional<std::string> tip = tipReader_ ? tipReader_(a.id) : std::nullopt;
+        std::fprintf(report_, "plughost: ui tip %d: %s\n", a.id,
+                     tip ? tip->c_str() : tipReader_ ? "(none)" : "a headless dialog has no tooltips");
+      }
+      continue;
+    }
+    if (a.kind == UiAction::Kind::Focus) {
+      if (report_) {
+        const std::optional<int32_t> id = focusReader_ ? focusReader_() : std::nullopt;
+        if (id) std::fprintf(report_, "plughost: ui focus: %d\n", *id);
+        else std::fprintf(report_, "plughost: ui focus: %s\n", focusReader_ ? "(none)" : "a headless dialog has no focus");
+      }
+      continue;
+    }
+    if (a.kind == UiAction::Kind::Key && !focusReader_) {
+      // Without a keyboard focus the keys are what the dialog does with them.
+      if (a.value == kUiKeyTab) {
+        if (report_) std::fprintf(report_, "plughost: ui key tab: a headless dialog has no focus\n");
+        continue;
+      }
+      UiAction as = a;
+      as.kind = a.value == kUiKeyEscape ? UiAction::Kind::Close : UiAction::Kind::Default;
+      return as;
     }
     return a;
   }

@@ -16,6 +16,10 @@
 //   size W H              resize the dialog's client area
 //   shot FILE             save a picture of the dialog as shown, as PNG (Windows; a headless
 //                         dialog has no pixels and only says so)
+//   tip ID                report the control's tooltip text (Windows; likewise)
+//   key tab|escape|enter  a key for the control with the focus (headlessly Escape is the close
+//                         box, Enter is Enter, and there is no focus to move)
+//   focus                 report which control has the focus (Windows)
 //   close | default       the close box (Escape) | Enter
 //   busy ACTION           do ACTION while the plug-in is still working between messages
 // Blank lines and lines starting with '#' are skipped. When the script runs out, every
@@ -37,11 +41,13 @@
 
 namespace plughost {
 
+enum UiKey : int32_t { kUiKeyTab = 1, kUiKeyEscape = 2, kUiKeyEnter = 3 };
+
 struct UiAction {
-  enum class Kind { Press, Set, Pick, Read, List, Place, Mouse, Size, Close, Default, Shot };
+  enum class Kind { Press, Set, Pick, Read, List, Place, Mouse, Size, Close, Default, Shot, Tip, Key, Focus };
   Kind kind = Kind::Default;
   int32_t id = 0;
-  int32_t value = 0;  // list entry, or the mouse event (QM_MOUSE_)
+  int32_t value = 0;  // list entry, the mouse event (QM_MOUSE_) or the key (UiKey)
   int32_t x = 0, y = 0;
   int32_t keys = 0;   // QM_KEY_ bits
   std::string text;
@@ -85,6 +91,10 @@ class UiScript {
   // Takes the pictures of shot actions (the Windows hook); without it they are reported as
   // not possible.
   void SetShooter(std::function<bool(const std::string& path)> shooter) { shooter_ = std::move(shooter); }
+  // Reads a control's tooltip for tip actions (the Windows hook); none: the control has none.
+  void SetTipReader(std::function<std::optional<std::string>(int32_t id)> reader) { tipReader_ = std::move(reader); }
+  // Says which control has the focus, for focus actions (the Windows hook); none: no control.
+  void SetFocusReader(std::function<std::optional<int32_t>()> reader) { focusReader_ = std::move(reader); }
 
   // Windows only: watches this thread's dialogs while alive (none in an interactive session).
   class Win32Hook {
@@ -110,6 +120,8 @@ class UiScript {
   std::FILE* report_;
   std::optional<std::string> saveAs_;
   std::string heldText_;  // the text of the last action handed over
+  std::function<std::optional<std::string>(int32_t)> tipReader_;
+  std::function<std::optional<int32_t>()> focusReader_;
   std::function<bool(const std::string&)> shooter_;
   std::FILE* input_ = nullptr;
   bool inputEnded_ = false;
