@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -419,12 +420,14 @@ TEST(CoralinDialog, EditsSlidersAndSwitchesChangeTheFileAndOkWaitsForThePass) {
   // Typed values are clamped and cut to the field's three characters; the slider's thumb
   // follows the mouse 18 pixels in.
   Result r = Session(wd,
-                     "set 1054 2500\nread 1054\nmouse 1079 down 30 5\nmouse 1079 move 40 5\nmouse 1079 up 9999 5\n"
-                     "read 1056\nmouse 1055 down 0 5\nmouse 1055 up 258 5\nread 1054\npress 1016\n"
+                     "set 1054 2500\nread 1054\nmouse 1079 down 30 15\nmouse 1079 up 9999 15\nread 1056\n"
+                     "mouse 1079 down 76 15\nmouse 1079 move 40 15\nmouse 1079 up 9999 15\n"
+                     "read 1056\nmouse 1055 down 316 15\nmouse 1055 up 258 15\nread 1054\npress 1016\n"
                      "read 1063\nbusy press 1\n");
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(Line(r.err, "read 1054"), "read 1054: 100");
-  EXPECT_EQ(Line(r.err, "read 1056"), "read 1056: 100");
+  EXPECT_EQ(Line(r.err, "read 1056"), "read 1056: 20") << "a press beside the thumb takes nothing";
+  EXPECT_EQ(Line(r.err, "read 1056", 1), "read 1056: 100");
   EXPECT_EQ(Line(r.err, "read 1054", 1), "read 1054: 80");
   CrSettings s;
   s.quality = 80;
@@ -698,6 +701,168 @@ TEST(CoralinDialogSession, CancelWritesNothing) {
   EXPECT_NE(r.status, 124) << "left waiting: " << r.err;
   EXPECT_FALSE(Has(r.err, "save dialog")) << r.err;
   EXPECT_FALSE(fs::exists(wd / "x.jpg"));
+}
+
+namespace {
+
+// The client area's place inside a shot of the whole window: the frame is as wide on the left,
+// right and bottom; the caption takes the rest at the top.
+struct Crop {
+  int x0 = 0, y0 = 0, w = 0, h = 0;
+};
+Crop PaneInShot(const Image& shot, const std::vector<int>& client, const std::vector<int>& pane) {
+  const int border = (shot.width - client[2]) / 2;
+  const int top = shot.height - client[3] - border;
+  return {border + pane[0], top + pane[1], pane[2], pane[3]};
+}
+
+// The share of a pane's pixels after a drag by (dx, dy) that show what was (-dx, -dy) away before.
+double Shifted(const Image& before, const Image& after, const Crop& c, int dx, int dy) {
+  int same = 0, all = 0;
+  for (int y = std::max(0, dy); y < c.h + std::min(0, dy); ++y)
+    for (int x = std::max(0, dx); x < c.w + std::min(0, dx); ++x) {
+      const uint8_t* a = after.Pixel(c.x0 + x, c.y0 + y);
+      const uint8_t* b = before.Pixel(c.x0 + x - dx, c.y0 + y - dy);
+      ++all;
+      if (a[0] == b[0] && a[1] == b[1] && a[2] == b[2]) ++same;
+    }
+  return all ? static_cast<double>(same) / all : 0.0;
+}
+
+}  // namespace
+
+TEST(CoralinDialogSession, TooltipsOfEveryControlThatHasOne) {
+  const std::vector<std::pair<int, std::string>> tips = {
+      {1019, "Toggle to show the original image"},
+      {1020, "Toggle to show the JPEG as it will appear with the current configuration"},
+      {1010, "Select the simulated download speed"},
+      {1014, "Toggle to save the JPEG in a progressive format"},
+      {1016, "Toggle to increse image sampling"},
+      {1018, "Use Huffman optimization"},
+      {1054, "Quality scale (0 - 100)"},
+      {1055, "Adjust quality factor"},
+      {1056, "Smoothing scale (0 - 100)"},
+      {1079, "Adjust smoothing factor"},
+      {1087, "Smoothing alters the entire image"},
+      {1085, "Smoothing only alters areas that are foreground in the alpha channel"},
+      {1086, "Smoothing only alters areas that are background in the alpha channel"},
+      {1083, "Enter a desired file size (in Kb) and press the 'Find' Button"},
+      {1084, "Changes JPEG settings to approximate desired final file size"},
+      {1023, "Available configuration presets"},
+      {1026, "Remember the current configuration for later use"},
+      {1028, "Delete the current configuration"},
+  };
+  std::string ui;
+  for (const auto& t : tips) ui += "tip " + std::to_string(t.first) + "\n";
+  ui += "tip 1051\ntip 1\npress 2\n";
+  Workdir wd;
+  Spit(wd / "ui", ui);
+  Result r = wd.Filter(kSamples / "picture.png", {"--alpha", "Sun=" + HostPath(kSamples / "sun-alpha.png"), "--ui",
+                                                 HostPath(wd / "ui")});
+  if (kWine.empty()) {
+    EXPECT_TRUE(Has(r.err, "plughost: ui tip 1084: a headless dialog has no tooltips\n")) << r.err;
+    return;
+  }
+  for (const auto& t : tips)
+    EXPECT_TRUE(Has(r.err, "plughost: ui tip " + std::to_string(t.first) + ": " + t.second + "\n")) << r.err;
+  EXPECT_TRUE(Has(r.err, "plughost: ui tip 1051: (none)\n")) << r.err;
+  EXPECT_TRUE(Has(r.err, "plughost: ui tip 1: (none)\n")) << r.err;
+  // Without extra planes the disabled Fore and Back radios say why.
+  Spit(wd / "ui", "tip 1085\ntip 1086\ntip 1087\npress 2\n");
+  r = wd.Filter(kSamples / "picture.png", {"--background", "--ui", HostPath(wd / "ui")});
+  EXPECT_TRUE(Has(r.err, "plughost: ui tip 1085: Availible only for images with alpha channels\n")) << r.err;
+  EXPECT_TRUE(Has(r.err, "plughost: ui tip 1086: Availible only for images with alpha channels\n")) << r.err;
+  EXPECT_TRUE(Has(r.err, "plughost: ui tip 1087: Smoothing alters the entire image\n")) << r.err;
+}
+
+TEST(CoralinDialogSession, DraggingPansBothPanesTogether) {
+  Workdir wd;
+  // At 200% the 320 x 240 picture is larger than either pane; the drag goes 60 left and 40 up.
+  Spit(wd / "ui", "press 1051\nplace 0\nplace 1000\nplace 1003\nshot " + HostPath(wd / "before.png") +
+                      "\nmouse 1003 down 100 100\nmouse 1003 move 70 80\nmouse 1003 up 40 60\nshot " +
+                      HostPath(wd / "after.png") + "\npress 2\n");
+  Result r = wd.Filter(kSamples / "picture.png", {"--ui", HostPath(wd / "ui")});
+  EXPECT_NE(r.status, 124) << "left waiting: " << r.err;
+  if (kWine.empty()) return;  // the panning arithmetic is the controller's, tested natively
+  ASSERT_TRUE(Has(r.err, "after.png: saved")) << r.err;
+  const Image before = plughost::ReadPng((wd / "before.png").string());
+  const Image after = plughost::ReadPng((wd / "after.png").string());
+  KeepArtefact(wd / "after.png", "dialog-panned.png");
+  const auto client = Placed(r.err, 0), original = Placed(r.err, 1000), jpeg = Placed(r.err, 1003);
+  ASSERT_FALSE(client.empty() || original.empty() || jpeg.empty()) << r.err;
+  ASSERT_EQ(before.width, after.width);
+  ASSERT_GE(before.width, client[2]);
+  for (const auto& pane : {original, jpeg}) {
+    const Crop c = PaneInShot(before, client, pane);
+    EXPECT_GT(Shifted(before, after, c, -60, -40), 0.95) << "the pane at " << pane[0] << " moved with the drag";
+    EXPECT_LT(Shifted(before, after, c, 0, 0), 0.8) << "the pane at " << pane[0] << " did not move";
+  }
+}
+
+TEST(CoralinDialogSession, TabMovesTheFocusAndEscapeCancelsWritingNothing) {
+  Workdir wd;
+  Spit(wd / "ui", "focus\nkey tab\nfocus\nkey tab\nfocus\nset 1054 90\nkey escape\n");
+  Result r = wd.Filter(kSamples / "picture.png", {"--ui", HostPath(wd / "ui"), "--save-as", HostPath(wd / "x.jpg")});
+  EXPECT_EQ(r.status, 4) << "cancelled: " << r.err;
+  EXPECT_FALSE(Has(r.err, "save dialog")) << r.err;
+  EXPECT_FALSE(fs::exists(wd / "x.jpg"));
+  if (kWine.empty()) {
+    EXPECT_TRUE(Has(r.err, "plughost: ui key tab: a headless dialog has no focus\n")) << r.err;
+    return;
+  }
+  std::vector<int> focus;
+  for (int i = 0; i < 3; ++i) {
+    const std::string line = Line(r.err, "focus:", i);
+    focus.push_back(std::atoi(line.substr(line.find(':') + 1).c_str()));
+  }
+  EXPECT_GT(focus[0], 0) << r.err;
+  EXPECT_NE(focus[1], focus[0]) << r.err;
+  EXPECT_NE(focus[2], focus[1]) << r.err;
+  EXPECT_NE(focus[2], 0) << r.err;
+}
+
+TEST(CoralinDialogSession, FindShowsItsProgressWindowAtOnceAndCancelStopsTheSearch) {
+  Workdir wd;
+  // Noise compresses slowly, so the search is still running when the user's Cancel comes.
+  Image img;
+  img.width = 1600;
+  img.height = 1200;
+  img.hasAlpha = false;
+  img.rgba.resize(static_cast<size_t>(img.width) * img.height * 4, 255);
+  uint32_t seed = 12345;
+  for (size_t i = 0; i < img.rgba.size(); ++i) {
+    if (i % 4 == 3) continue;
+    seed = seed * 1664525u + 1013904223u;
+    img.rgba[i] = static_cast<uint8_t>(seed >> 24);
+  }
+  plughost::WritePng((wd / "noise.png").string(), img);
+  Spit(wd / "ui", "set 1054 70\nset 1083 50\npress 1084\nbusy press 2\nread 1054\npress 2\n");
+  Result r = wd.Filter(wd / "noise.png", {"--ui", HostPath(wd / "ui"), "--save-as", HostPath(wd / "x.jpg")});
+  EXPECT_EQ(r.status, 4) << r.err;
+  EXPECT_TRUE(Has(r.err, "dialog \"Targeting File Size")) << r.err;
+  EXPECT_TRUE(Has(r.err, "plughost: ui read 1054: 70\n")) << "the quality from before the search: " << r.err;
+  EXPECT_FALSE(fs::exists(wd / "x.jpg"));
+  // On screen the search has begun by the time the window is first seen: its caption carries
+  // the progress.
+  if (!kWine.empty()) EXPECT_TRUE(Has(r.err, "dialog \"Targeting File Size : ")) << r.err;
+}
+
+TEST(CoralinDialogSession, AHostWithoutDescriptorSuitesStillGetsTheDialogAndAWorkingRun) {
+  Workdir wd;
+  Spit(wd / "ui", "set 1054 70\nread 1054\npress 1\n");
+  Result r = wd.Filter(kSamples / "picture.png",
+                       {"--no-scripting", "--ui", HostPath(wd / "ui"), "--save-as", HostPath(wd / "out.jpg")});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(Has(r.err, "dialog \"Coralin[tm] 6.0\"")) << r.err;
+  EXPECT_TRUE(Has(r.err, "plughost: ui read 1054: 70\n")) << r.err;
+  const std::string bytes = Slurp(wd / "out.jpg");
+  ASSERT_GT(bytes.size(), 4u);
+  EXPECT_EQ(bytes.substr(0, 2), "\xFF\xD8") << "a JPEG";
+  // The same session with the suites there writes the same file.
+  Spit(wd / "ui", "set 1054 70\npress 1\n");
+  r = wd.Filter(kSamples / "picture.png", {"--ui", HostPath(wd / "ui"), "--save-as", HostPath(wd / "with.jpg")});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(Slurp(wd / "with.jpg"), bytes);
 }
 
 TEST(CoralinDialogSession, AboutBoxShowsItsSplash) {
