@@ -314,6 +314,21 @@ void WnCrPreviewAtom::resized() {
   rebuild();
 }
 
+void WnCrPreviewAtom::paint(HDC dc) const {
+  if (view_.width == 0 || view_.height == 0) {
+    return;
+  }
+  BITMAPINFO bi{};
+  bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+  bi.bmiHeader.biWidth = view_.width;
+  bi.bmiHeader.biHeight = -view_.height;  // top-down rows
+  bi.bmiHeader.biPlanes = 1;
+  bi.bmiHeader.biBitCount = 32;
+  bi.bmiHeader.biCompression = BI_RGB;
+  SetDIBitsToDevice(dc, 0, 0, static_cast<DWORD>(view_.width), static_cast<DWORD>(view_.height), 0, 0, 0,
+                    static_cast<UINT>(view_.height), view_.px.data(), &bi, DIB_RGB_COLORS);
+}
+
 WnTooltips::WnTooltips(HWND dialog) : dialog_(dialog) {
   INITCOMMONCONTROLSEX icc{sizeof icc, ICC_WIN95_CLASSES};
   InitCommonControlsEx(&icc);
