@@ -118,8 +118,11 @@ class Win32View final : public DialogView {
     // Input and painting only: the controller's own messages wait for the dialog's loop.
     const bool outer = !GetPropA(hwnd_, kDialogBusyProperty);
     if (outer) SetPropA(hwnd_, kDialogBusyProperty, reinterpret_cast<HANDLE>(1));
+    // A time slice, not "until the queue is empty": a timer whose handler takes longer than its
+    // period keeps the queue from ever emptying, and the work would never resume.
+    const ULONGLONG until = GetTickCount64() + 50;
     MSG m;
-    while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
+    while (GetTickCount64() < until && PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
       if (m.hwnd == hwnd_ && m.message >= WM_APP && m.message < 0xC000) {
         deferred_.push_back(m);
         continue;
