@@ -428,6 +428,8 @@ void CALLBACK Answer(HWND dlg, UINT, UINT_PTR, DWORD) {
   }
   // The plug-in's own dialog: the whole script, against its live controls.
   const bool busy = GetPropA(dlg, qm::platform::kDialogBusyProperty) != nullptr;
+  // Reading every control costs more than a step of the dialog's work: skip it while nothing is due.
+  if (busy && g_script->WaitsForIdle()) return;
   Snapshot shot(dlg);
   g_shotDialog = dlg;
   std::optional<UiAction> a = g_script->NextAction(&shot.dialog, busy);
@@ -496,3 +498,4 @@ UiScript::Win32Hook::~Win32Hook() {
 }
 
 }  // namespace plughost
+

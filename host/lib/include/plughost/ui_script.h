@@ -72,6 +72,8 @@ class UiScript {
   // The next action for the dialog shown: reads are answered from `shown` on the way; while
   // `busy` only actions marked busy are taken. Nothing when there is nothing to do now.
   std::optional<UiAction> NextAction(const QmHeadlessDialog* shown, bool busy);
+  // True while the next action waits for the dialog to be idle (so a busy dialog need not be read).
+  bool WaitsForIdle() const { return next_ >= actions_.size() || !actions_[next_].busy; }
   // One line describing a dialog: kind, caption and the texts shown, in order.
   void Report(bool isMessageBox, const std::string& caption, const std::vector<std::string>& texts);
   // Reports what a read, list or place action finds in the dialog shown.
