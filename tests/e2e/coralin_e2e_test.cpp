@@ -784,8 +784,9 @@ TEST(CoralinDialogSession, TooltipsOfEveryControlThatHasOne) {
 
 TEST(CoralinDialogSession, DraggingPansBothPanesTogether) {
   Workdir wd;
-  // At 200% the 320 x 240 picture is larger than either pane; the drag goes 60 left and 40 up.
-  Spit(wd / "ui", "press 1051\nplace 1000\nplace 1003\nshot " + HostPath(wd / "before.png") +
+  // At 400% the 320 x 240 picture is larger than either pane, even in a dialog an earlier session
+  // left enlarged (its size is kept); the drag goes 60 left and 40 up.
+  Spit(wd / "ui", "press 1051\npress 1051\nplace 1000\nplace 1003\nshot " + HostPath(wd / "before.png") +
                       "\nmouse 1003 down 100 100\nmouse 1003 move 70 80\nmouse 1003 up 40 60\nshot " +
                       HostPath(wd / "after.png") + "\npress 2\n");
   Result r = wd.Filter(kSamples / "picture.png", {"--ui", HostPath(wd / "ui")});
