@@ -362,25 +362,26 @@ bool SaveShot(HWND dlg, const std::string& path) {
   return ok;
 }
 
+struct TipSearch {
+  HWND dlg;
+  std::vector<HWND> tips;
+};
+
+BOOL CALLBACK CollectTips(HWND w, LPARAM lp) {
+  auto* s = reinterpret_cast<TipSearch*>(lp);
+  char cls[32] = {};
+  GetClassNameA(w, cls, sizeof cls);
+  if (lstrcmpiA(cls, TOOLTIPS_CLASSA) == 0 && GetWindow(w, GW_OWNER) == s->dlg) s->tips.push_back(w);
+  return TRUE;
+}
+
 // The tooltip a user would see over control `id`: from the tooltip windows the dialog owns,
 // the tool of that control's window, or of its rectangle in the dialog.
 std::optional<std::string> ReadTip(HWND dlg, int32_t id) {
   HWND control = dlg ? GetDlgItem(dlg, id) : nullptr;
   if (!control) return std::nullopt;
-  struct Search {
-    HWND dlg;
-    std::vector<HWND> tips;
-  } search{dlg, {}};
-  EnumThreadWindows(
-      GetCurrentThreadId(),
-      [](HWND w, LPARAM lp) -> BOOL {
-        auto* s = reinterpret_cast<Search*>(lp);
-        char cls[32] = {};
-        GetClassNameA(w, cls, sizeof cls);
-        if (lstrcmpiA(cls, TOOLTIPS_CLASSA) == 0 && GetWindow(w, GW_OWNER) == s->dlg) s->tips.push_back(w);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&search));
+  TipSearch search{dlg, {}};
+  EnumThreadWindows(GetCurrentThreadId(), CollectTips, reinterpret_cast<LPARAM>(&search));
   std::optional<std::string> byRect;
   for (HWND tip : search.tips) {
     const auto count = static_cast<int>(SendMessageA(tip, TTM_GETTOOLCOUNT, 0, 0));
