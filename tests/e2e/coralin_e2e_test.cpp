@@ -667,7 +667,9 @@ TEST(CoralinDialogSession, ResizingMovesTheAnchoredControls) {
   Workdir wd;
   // A size below the first one is grown back to it (a stored larger placement is undone).
   Spit(wd / "ui", "size 400 200\nplace 1\nplace 1000\nplace 1003\nplace 1014\nplace 1026\nsize 900 560\nplace 1\nplace 1000\n"
-                  "place 1003\nplace 1014\nplace 1026\nshot " + HostPath(wd / "resized.png") + "\npress 2\n");
+                  "place 1003\nplace 1014\nplace 1026\nshot " + HostPath(wd / "resized.png") +
+                  // Back to the first size, which is kept for the sessions after this one.
+                  "\nsize 400 200\npress 2\n");
   Result r = wd.Filter(kSamples / "picture.png", {"--ui", HostPath(wd / "ui"), "--save-as", HostPath(wd / "x.jpg")});
   const auto ok0 = Placed(r.err, 1), ok1 = Placed(r.err, 1, 1);
   ASSERT_EQ(ok1.size(), 4u) << r.err;
@@ -784,7 +786,7 @@ TEST(CoralinDialogSession, TooltipsOfEveryControlThatHasOne) {
 
 TEST(CoralinDialogSession, DraggingPansBothPanesTogether) {
   Workdir wd;
-  // At 400% the 320 x 240 picture is larger than either pane, even in a dialog an earlier session
+  // At 300% the 320 x 240 picture is larger than either pane, even in a dialog an earlier session
   // left enlarged (its size is kept); the drag goes 60 left and 40 up.
   Spit(wd / "ui", "press 1051\npress 1051\nplace 1000\nplace 1003\nshot " + HostPath(wd / "before.png") +
                       "\nmouse 1003 down 100 100\nmouse 1003 move 70 80\nmouse 1003 up 40 60\nshot " +
