@@ -357,16 +357,24 @@ void WnTooltips::attach(HWND control, const std::wstring& text) {
   SendMessageW(tip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&ti));
 }
 
+namespace {
+// A tool over a control's rectangle in the dialog, for controls that get no mouse messages.
+TOOLINFOW RectTool(HWND dialog, HWND control) {
+  TOOLINFOW ti{};
+  ti.cbSize = TTTOOLINFOW_V2_SIZE;  // taken by every comctl32, manifest or not
+  ti.hwnd = dialog;
+  ti.uId = static_cast<UINT_PTR>(GetDlgCtrlID(control));
+  GetWindowRect(control, &ti.rect);
+  MapWindowPoints(HWND_DESKTOP, dialog, reinterpret_cast<POINT*>(&ti.rect), 2);
+  return ti;
+}
+}  // namespace
+
 void WnTooltips::attach_disabled(HWND control, const std::wstring& text) {
   if (tip_ == nullptr || control == nullptr) {
     return;
   }
-  TOOLINFOW ti{};
-  ti.cbSize = TTTOOLINFOW_V2_SIZE;  // taken by every comctl32, manifest or not
-  ti.hwnd = dialog_;
-  ti.uId = static_cast<UINT_PTR>(GetDlgCtrlID(control));
-  GetWindowRect(control, &ti.rect);
-  MapWindowPoints(HWND_DESKTOP, dialog_, reinterpret_cast<POINT*>(&ti.rect), 2);
+  TOOLINFOW ti = RectTool(dialog_, control);
   ti.lpszText = const_cast<wchar_t*>(text.c_str());
   SendMessageW(tip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&ti));
   disabled_.push_back(control);
@@ -378,12 +386,7 @@ void WnTooltips::relay(const MSG& msg) {
   }
   // The rectangle tools follow their controls, which resizing moves.
   for (HWND control : disabled_) {
-    TOOLINFOW ti{};
-    ti.cbSize = TTTOOLINFOW_V2_SIZE;  // taken by every comctl32, manifest or not
-    ti.hwnd = dialog_;
-    ti.uId = static_cast<UINT_PTR>(GetDlgCtrlID(control));
-    GetWindowRect(control, &ti.rect);
-    MapWindowPoints(HWND_DESKTOP, dialog_, reinterpret_cast<POINT*>(&ti.rect), 2);
+    TOOLINFOW ti = RectTool(dialog_, control);
     SendMessageW(tip_, TTM_NEWTOOLRECTW, 0, reinterpret_cast<LPARAM>(&ti));
   }
   SendMessageW(tip_, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&msg));

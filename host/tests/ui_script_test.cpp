@@ -13,6 +13,12 @@ using plughost::UiAction;
 using plughost::UiScript;
 
 namespace {
+std::string Contents(std::FILE* f) {
+  std::rewind(f);
+  std::string text(8192, '\0');
+  text.resize(std::fread(text.data(), 1, text.size(), f));
+  return text;
+}
 UiAction Parse(const std::string& line) {
   std::optional<UiAction> a;
   std::string why;
@@ -85,9 +91,7 @@ TEST(UiScriptSession, ReadsAnswerFromTheDialogShownAndBusyAsksWait) {
   // Out of actions: Enter when idle, nothing while busy.
   EXPECT_EQ(script.NextAction(&shown, false)->kind, UiAction::Kind::Default);
   EXPECT_FALSE(script.NextAction(&shown, true));
-  std::rewind(report);
-  char buf[512] = {};
-  std::string text(buf, std::fread(buf, 1, sizeof buf - 1, report));
+  const std::string text = Contents(report);
   std::fclose(report);
   EXPECT_EQ(text,
             "plughost: ui read 10: Progressive [checked] [disabled]\n"
@@ -117,9 +121,7 @@ TEST(UiScriptSession, ShotsGoToTheShooterOrSayAHeadlessDialogHasNoPixels) {
   ASSERT_TRUE(a);
   EXPECT_EQ(a->kind, UiAction::Kind::Default) << "the script ran out: Enter";
   EXPECT_EQ(asked, (std::vector<std::string>{"ok.png", "fails.png"}));
-  std::rewind(report);
-  std::string text(4096, '\0');
-  text.resize(std::fread(text.data(), 1, text.size(), report));
+  const std::string text = Contents(report);
   std::fclose(report);
   EXPECT_NE(text.find("plughost: ui shot one.png: a headless dialog has no pixels\n"), std::string::npos) << text;
   EXPECT_NE(text.find("plughost: ui shot three.png: a headless dialog has no pixels\n"), std::string::npos) << text;
@@ -134,12 +136,6 @@ std::FILE* Typed(const std::string& text) {
   std::fputs(text.c_str(), f);
   std::rewind(f);
   return f;
-}
-std::string Contents(std::FILE* f) {
-  std::rewind(f);
-  std::string text(8192, '\0');
-  text.resize(std::fread(text.data(), 1, text.size(), f));
-  return text;
 }
 }  // namespace
 
@@ -309,9 +305,7 @@ TEST(UiScriptSession, TipsComeFromTheReaderOrSayAHeadlessDialogHasNone) {
   a = real.NextAction(&shown, false);
   ASSERT_TRUE(a);
   EXPECT_EQ(a->kind, UiAction::Kind::Default);
-  std::rewind(report);
-  std::string text(4096, '\0');
-  text.resize(std::fread(text.data(), 1, text.size(), report));
+  const std::string text = Contents(report);
   std::fclose(report);
   EXPECT_EQ(text,
             "plughost: ui tip 1084: a headless dialog has no tooltips\n"
@@ -346,9 +340,7 @@ TEST(UiScriptSession, KeysHeadlesslyAreTheCloseBoxAndEnterAndTheFocusIsReadOnWin
   a = real.NextAction(&shown, false);
   ASSERT_TRUE(a);
   EXPECT_EQ(a->kind, UiAction::Kind::Default);
-  std::rewind(report);
-  std::string text(4096, '\0');
-  text.resize(std::fread(text.data(), 1, text.size(), report));
+  const std::string text = Contents(report);
   std::fclose(report);
   EXPECT_EQ(text,
             "plughost: ui focus: a headless dialog has no focus\n"
