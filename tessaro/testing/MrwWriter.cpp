@@ -351,11 +351,71 @@ std::vector<std::uint16_t> ExpectedPlane(const MrwLayout& s) {
   return v;
 }
 
+std::array<double, 3> QuadrantSceneColour(int q) {
+  static constexpr double kScene[4][3] = {{0.75, 0.10, 0.08}, {0.10, 0.65, 0.12}, {0.80, 0.80, 0.80}, {0.08, 0.12, 0.70}};
+  return {kScene[q][0], kScene[q][1], kScene[q][2]};
+}
+
+std::vector<std::uint16_t> QuadrantMosaic(const MrwLayout& s) {
+  // The shot's coefficients in red, green 1, green 2, blue order; a green-first pattern stores
+  // them exchanged in pairs.
+  double coef[4];
+  for (int i = 0; i < 4; ++i) {
+    const int at = s.bayerPattern == 4 ? i ^ 2 : i;
+    const double scale = static_cast<double>(64u << (s.wbgScale[static_cast<std::size_t>(at)] & 31u));
+    coef[i] = s.wbg && s.wbgGain[static_cast<std::size_t>(at)] ? s.wbgGain[static_cast<std::size_t>(at)] / scale : 1.0;
+  }
+  const std::uint32_t order = s.bayerPattern == 4 ? 1 : 0;
+  const std::uint32_t halfW = std::max<std::uint32_t>(s.width / 2u, 1), halfH = s.height / 2u;
+  constexpr double kClip = 3963.0;
+  std::vector<std::uint16_t> v(std::size_t{s.width} * s.height);
+  std::uint32_t noise = 12345;
+  for (std::uint32_t y = 0; y < s.height; ++y)
+    for (std::uint32_t x = 0; x < s.width; ++x) {
+      const int q = (y < halfH ? 0 : 2) + (x < halfW ? 0 : 1);
+      const double shade = 0.55 + 0.45 * (x % halfW) / std::max<std::uint32_t>(halfW - 1, 1);
+      // Phase 0 red, 3 blue, 2 green on the red rows, 1 green on the blue rows.
+      const std::uint32_t phase = (((x & 1u) << 1) | (y & 1u)) ^ order;
+      const int channel = phase == 0 ? 0 : phase == 3 ? 2 : 1;
+      const int coefAt = phase == 0 ? 0 : phase == 2 ? 1 : phase == 1 ? 2 : 3;
+      noise = noise * 1664525u + 1013904223u;
+      const double jitter = static_cast<double>((noise >> 16) % 25u) - 12.0;
+      const double value = QuadrantSceneColour(q)[static_cast<std::size_t>(channel)] * shade * kClip / coef[coefAt] + jitter;
+      v[std::size_t{y} * s.width + x] = static_cast<std::uint16_t>(std::clamp(value, 0.0, 4095.0));
+    }
+  return v;
+}
+
+QuadrantColours QuadrantMeans(const std::vector<std::uint16_t>& rgb, std::uint32_t width, std::uint32_t height,
+                              std::uint32_t left, std::uint32_t top, std::uint32_t sensorWidth,
+                              std::uint32_t sensorHeight, double maxValue, std::uint32_t band) {
+  QuadrantColours sum{};
+  std::array<double, 4> count{};
+  const std::uint32_t halfW = sensorWidth / 2u, halfH = sensorHeight / 2u;
+  for (std::uint32_t y = 0; y < height; ++y)
+    for (std::uint32_t x = 0; x < width; ++x) {
+      const std::uint32_t sx = x + left, sy = y + top;
+      const auto near = [band](std::uint32_t v, std::uint32_t border) { return v + band >= border && v < border + band; };
+      if (near(sx, halfW) || near(sy, halfH)) continue;
+      const std::size_t q = (sy < halfH ? 0u : 2u) + (sx < halfW ? 0u : 1u);
+      for (std::size_t c = 0; c < 3; ++c) sum[q][c] += rgb[(std::size_t{y} * width + x) * 3 + c];
+      ++count[q];
+    }
+  for (std::size_t q = 0; q < 4; ++q)
+    for (double& v : sum[q]) v = count[q] ? v / count[q] / maxValue : 0.0;
+  return sum;
+}
+
 MrwLayout SampleLayout() {
   MrwLayout s;
   s.width = 64;
   s.height = 48;
   s.packed = true;
+  s.samples = QuadrantMosaic(s);
+  // The colour matrix in 1/256 at offsets 32..54: Y (red, green 1, blue, green 2), Cb, Cr. The
+  // Y row adds up to 1 and the colour-difference rows to 0, as a camera's do.
+  const std::int16_t matrix[12] = {77, 75, 29, 75, -43, -43, 128, -42, 128, -53, -22, -53};
+  for (std::size_t i = 0; i < 12; ++i) s.rifValues[12 + i] = static_cast<std::uint16_t>(matrix[i]);
   s.cameraSettings.resize(57);
   for (std::size_t i = 0; i < s.cameraSettings.size(); ++i) s.cameraSettings[i] = static_cast<std::uint32_t>(i * 3);
   s.cameraSettings[47] = 5;  // focus area 5

@@ -85,7 +85,27 @@ MrwFile WriteMrw(const MrwLayout& layout);
 // row 0.
 std::vector<std::uint16_t> ExpectedPlane(const MrwLayout& layout);
 
-// The bundled sample: 64x48, packed, with camera settings, a subject area and a thumbnail.
+// The quadrant picture as a Bayer mosaic in the layout's size and pattern: each photosite is the
+// scene's colour divided by the shot's white-balance gain of its channel, below the level where
+// the channels clip, so that a conversion with the camera's setting shows the thumbnail's
+// quadrants. Each quadrant brightens from left to right and carries a little sensor noise.
+std::vector<std::uint16_t> QuadrantMosaic(const MrwLayout& layout);
+
+// The scene's colour of quadrant q (0 top-left, 1 top-right, 2 bottom-left, 3 bottom-right) at
+// the quadrant's brightest, as fractions of the clip level, after white balance.
+std::array<double, 3> QuadrantSceneColour(int q);
+
+// Mean red, green and blue, as fractions of maxValue, of each quadrant of a converted picture
+// (interleaved, width x height) of the quadrant mosaic of a sensor of sensorWidth x sensorHeight,
+// whose first pixel is the sensor's (left, top). Pixels within band of a quadrant border, where
+// demosaicing mixes the quadrants, are left out.
+using QuadrantColours = std::array<std::array<double, 3>, 4>;
+QuadrantColours QuadrantMeans(const std::vector<std::uint16_t>& rgb, std::uint32_t width, std::uint32_t height,
+                              std::uint32_t left, std::uint32_t top, std::uint32_t sensorWidth,
+                              std::uint32_t sensorHeight, double maxValue, std::uint32_t band = 3);
+
+// The bundled sample: 64x48, packed, the quadrant picture as its raw plane, a colour matrix like
+// a camera's (grey stays grey), camera settings, a subject area and a thumbnail.
 MrwLayout SampleLayout();
 
 bool WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <tiffio.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -266,6 +267,37 @@ TEST(TessaroE2e, ThePlugInGivesWhatMrwdumpConvertGives) {
       else got[i] = t.pixels[i];
     }
     EXPECT_EQ(got, ref) << (deep ? "48 bits" : "24 bits");
+  }
+}
+
+// The bundled sample shows its four quadrants, in the camera's own colour space and in another.
+TEST(TessaroE2e, TheSampleOpensToItsQuadrantsNotOneFlatColour) {
+  Workdir wd;
+  wd.WriteIni("[GeneralSettings]\nDisplayUI = 0\n");
+  for (const std::string desc : {"", "cosp enum encs eSA1\ncode enum encd eD48\n"}) {
+    std::vector<std::string> options;
+    if (!desc.empty()) {
+      std::ofstream(wd / "s.desc") << desc;
+      options = {"--descriptor", wd.HostPath(wd / "s.desc")};
+    }
+    const Result r = wd.Open({kSample.string()}, (wd / "q.tif").string(), options);
+    ASSERT_EQ(r.status, 0) << r.err;
+    const Tiff t = ReadTiff(wd / "q.tif");
+    ASSERT_EQ(t.samples, 3);
+    std::vector<uint16_t> rgb(size_t{t.width} * t.height * 3);
+    for (size_t i = 0; i < rgb.size(); ++i) {
+      if (t.bits == 16) std::memcpy(&rgb[i], t.pixels.data() + 2 * i, 2);
+      else rgb[i] = t.pixels[i];
+    }
+    // The default method cuts four pixels on each side of the 64 x 48 frame.
+    const auto q = tessaro::testing::QuadrantMeans(rgb, t.width, t.height, 4, 4, 64, 48, t.bits == 16 ? 65535.0 : 255.0);
+    const auto text = [&](size_t i) { return std::to_string(q[i][0]) + " " + std::to_string(q[i][1]) + " " + std::to_string(q[i][2]); };
+    EXPECT_GT(q[0][0], 2 * std::max(q[0][1], q[0][2]) + 0.1) << "red top left: " << text(0) << " " << desc;
+    EXPECT_GT(q[1][1], 2 * std::max(q[1][0], q[1][2]) + 0.1) << "green top right: " << text(1) << " " << desc;
+    EXPECT_GT(q[3][2], 2 * std::max(q[3][0], q[3][1]) + 0.1) << "blue bottom right: " << text(3) << " " << desc;
+    const auto [lo, hi] = std::minmax({q[2][0], q[2][1], q[2][2]});
+    EXPECT_GT(lo, 0.8) << "white bottom left: " << text(2) << " " << desc;
+    EXPECT_LT(hi - lo, 0.03) << "white bottom left: " << text(2) << " " << desc;
   }
 }
 
