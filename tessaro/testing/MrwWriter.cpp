@@ -402,7 +402,7 @@ QuadrantColours QuadrantMeans(const std::vector<std::uint16_t>& rgb, std::uint32
       ++count[q];
     }
   for (std::size_t q = 0; q < 4; ++q)
-    for (double& v : sum[q]) v = count[q] ? v / count[q] / maxValue : 0.0;
+    for (double& v : sum[q]) v = count[q] > 0 ? v / count[q] / maxValue : 0.0;
   return sum;
 }
 
