@@ -68,6 +68,17 @@ bool WhiteScaled(const Mat3& a, const std::array<double, 3>& w, Mat3& out) {
   return true;
 }
 
+// A colour matrix gives a grey input about its own brightness and no colour difference.
+bool KeepsGreyGrey(const ColourMatrix& m) {
+  double y = 0, cr = 0, cb = 0;
+  for (int c = 0; c < 4; ++c) {
+    y += m.y[c];
+    cr += m.cr[c];
+    cb += m.cb[c];
+  }
+  return y >= 0.5 && y <= 2.0 && std::fabs(cr) <= 0.1 * y && std::fabs(cb) <= 0.1 * y;
+}
+
 }  // namespace
 
 bool ColourMatrixFor(int colorSpace, const RawFile* file, ColourMatrix& out) {
@@ -78,6 +89,9 @@ bool ColourMatrixFor(int colorSpace, const RawFile* file, ColourMatrix& out) {
         out.cr[c] = file ? file->RifValue(kRifCr[c]) : 0.0;
         out.cb[c] = file ? file->RifValue(kRifCb[c]) : 0.0;
       }
+      // A file without the block, or with other numbers in its place, would turn every picture
+      // black or into one flat colour: its camera family's built-in matrix serves instead.
+      if (file && !KeepsGreyGrey(out)) out = file->GetColorGroup() == 1 ? kMatrix57 : kMatrixLater;
       return true;
     case kSpace57: out = kMatrix57; return true;
     case kSpace7i: case kSpaceA1: case kSpaceA2: case kSpaceA200: case kSpace7D: out = kMatrixLater; return true;

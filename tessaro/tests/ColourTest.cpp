@@ -158,6 +158,27 @@ TEST(ColourMatrices, CameraSpaceReadsSignedRifValues) {
   EXPECT_FALSE(ColourMatrixFor(8, f.get(), m));
 }
 
+TEST(ColourMatrices, CameraSpaceWithoutAUsableMatrixTakesTheFamilysOwn) {
+  ColourMatrix later, early, m;
+  ASSERT_TRUE(ColourMatrixFor(kSpace7i, nullptr, later));
+  ASSERT_TRUE(ColourMatrixFor(kSpace57, nullptr, early));
+  testing::MrwLayout numbers;  // values 1 to 12 in the matrix's place: grey would come out magenta
+  testing::MrwLayout none;
+  none.rif = false;
+  testing::MrwLayout early57 = numbers;
+  early57.version = "27730001";
+  for (const auto& [layout, want] : {std::pair{&numbers, &later}, std::pair{&none, &later}, std::pair{&early57, &early}}) {
+    auto f = testing::FromLayout(*layout);
+    ASSERT_TRUE(f->Open());
+    ASSERT_TRUE(ColourMatrixFor(kSpaceCamera, f.get(), m));
+    EXPECT_EQ(m.y, want->y);
+    EXPECT_EQ(m.cr, want->cr);
+    EXPECT_EQ(m.cb, want->cb);
+    const auto o = Convert(With(kSpaceCamera), 16, {2000, 2000, 2000}, f.get());
+    EXPECT_EQ(o, (std::vector<std::uint16_t>(3, To16Bit(2000))));
+  }
+}
+
 TEST(ColourProfiles, IndexRule) {
   EXPECT_EQ(ProfileIndex(With(kSpaceCamera), 6, 3), 3);
   EXPECT_EQ(ProfileIndex(With(kSpaceCamera), 0, 0), 0);

@@ -21,7 +21,8 @@ struct ColourMatrix {
 };
 
 // The matrix of a colour space; false for "none" (1) and unknown spaces, which pass through.
-// Space 0 takes the file's RIF values, which read as 0 without a file.
+// Space 0 takes the file's RIF values, which read as 0 without a file; a file whose values would
+// not keep grey grey (or that has none) gets the built-in matrix of its camera family.
 bool ColourMatrixFor(int colorSpace, const RawFile* file, ColourMatrix& out);
 
 // Colour-difference factor: 0 at -70 (grey), else 10^(saturation / 100).
