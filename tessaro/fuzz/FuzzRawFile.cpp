@@ -1,5 +1,5 @@
-// Every file may be hostile: open it, read all it offers, load the plane and the thumbnail,
-// make its reduced previews, convert it, and turn and re-orient it.
+// Every file may be hostile: open it, read all it offers, read the browser's eighth, load the
+// plane and the thumbnail, make its reduced previews, convert it, and turn and re-orient it.
 
 #include <cstddef>
 #include <cstdint>
@@ -22,6 +22,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (const tessaro::Thumbnail* t = f.GetThumbnail()) {
     volatile std::uint8_t last = t->rgb.empty() ? 0 : t->rgb.back();
     (void)last;
+  }
+  {
+    // The browser's eighth straight from the raw rows, before the plane is loaded.
+    tessaro::PreviewImage eighth;
+    if (f.ReadEighth(eighth)) {
+      tessaro::ChannelLuts luts;
+      tessaro::BrowserImage browser;
+      (void)tessaro::MakeBrowserImage(f, eighth, luts, browser);
+    }
   }
   if (f.LoadPlane()) {
     const std::size_t n = std::size_t{f.PlaneWidth()} * f.PlaneHeight();

@@ -41,19 +41,17 @@ bool Conversion::NextRow(void* out) {
   return true;
 }
 
-bool MakeBrowserImage(RawFile& file, ChannelLuts& luts, BrowserImage& out, std::string* log) {
-  const PreviewImage* eighth = file.Preview(8, log);
-  if (!eighth) return false;
+bool MakeBrowserImage(const RawFile& file, const PreviewImage& eighth, ChannelLuts& luts, BrowserImage& out) {
   const ConversionSettings defaults;
   BuildChannelLuts(defaults, CameraWb::FromFile(file), false, luts);
   try {
-    out.rgb.resize(std::size_t{eighth->width} * eighth->height * 3);
+    out.rgb.resize(std::size_t{eighth.width} * eighth.height * 3);
   } catch (const std::bad_alloc&) {
     return false;
   }
-  out.width = eighth->width;
-  out.height = eighth->height;
-  const std::uint16_t* p = eighth->pixels.data();
+  out.width = eighth.width;
+  out.height = eighth.height;
+  const std::uint16_t* p = eighth.pixels.data();
   std::uint8_t* o = out.rgb.data();
   for (std::size_t i = 0, n = std::size_t{out.width} * out.height; i < n; ++i, p += 3, o += 3) {
     o[0] = static_cast<std::uint8_t>(luts[0][p[0]] * 255u / 4095u);
@@ -61,6 +59,11 @@ bool MakeBrowserImage(RawFile& file, ChannelLuts& luts, BrowserImage& out, std::
     o[2] = static_cast<std::uint8_t>(luts[3][p[2]] * 255u / 4095u);
   }
   return true;
+}
+
+bool MakeBrowserImage(RawFile& file, ChannelLuts& luts, BrowserImage& out, std::string* log) {
+  const PreviewImage* eighth = file.Preview(8, log);
+  return eighth && MakeBrowserImage(file, *eighth, luts, out);
 }
 
 }  // namespace tessaro

@@ -494,17 +494,23 @@ const Thumbnail* RawFile::GetThumbnail() {
   return thumbnail_.get();
 }
 
+bool RawFile::CheckRawData(std::uint64_t& rowBytes) {
+  if (!parsed_) return Fail("file not open");
+  rowBytes = IsPacked() ? std::uint64_t{sensorWidth_} * 3 / 2 : std::uint64_t{sensorWidth_} * 2;
+  const std::uint64_t need = rowBytes * sensorHeight_;
+  const std::uint64_t size = source_->Size();
+  if (rawDataOffset_ > size || need > size - rawDataOffset_)
+    return Fail("raw data short by " + std::to_string(need - (size - std::min(size, rawDataOffset_))) + " bytes");
+  return true;
+}
+
 bool RawFile::LoadPlane() {
   if (plane_) return true;
-  if (!parsed_) return Fail("file not open");
+  std::uint64_t rowBytes = 0;
+  if (!CheckRawData(rowBytes)) return false;
   ByteSource& in = *source_;
   const std::uint32_t w = sensorWidth_, h = sensorHeight_;
   const bool packed = IsPacked();
-  const std::uint64_t rowBytes = packed ? std::uint64_t{w} * 3 / 2 : std::uint64_t{w} * 2;
-  const std::uint64_t need = rowBytes * h;
-  const std::uint64_t size = in.Size();
-  if (rawDataOffset_ > size || need > size - rawDataOffset_)
-    return Fail("raw data short by " + std::to_string(need - (size - std::min(size, rawDataOffset_))) + " bytes");
   const std::uint64_t samples = std::uint64_t{w} * h;
   if (samples > std::numeric_limits<std::size_t>::max() / 2) return Fail("raw plane too large");
 
@@ -538,6 +544,126 @@ bool RawFile::LoadPlane() {
     std::swap(imageWidth_, imageHeight_);
   }
   ExchangeWbgForPattern4();
+  return true;
+}
+
+namespace {
+
+// The turned plane's coordinates of photosite (x, y) of a w x h sensor.
+void TurnedPlace(bool turned, Turn turn, std::uint32_t w, std::uint32_t h, std::uint32_t x, std::uint32_t y,
+                 std::uint32_t& tx, std::uint32_t& ty) {
+  tx = x;
+  ty = y;
+  if (!turned) return;
+  switch (turn) {
+    case Turn::Half: tx = w - 1 - x; ty = h - 1 - y; break;
+    case Turn::QuarterCw: tx = h - 1 - y; ty = x; break;
+    case Turn::QuarterCcw: tx = y; ty = w - 1 - x; break;
+  }
+}
+
+}  // namespace
+
+bool RawFile::ReadEighth(PreviewImage& out, std::string* log) {
+  out.valid = false;
+  std::uint64_t rowBytes = 0;
+  if (!CheckRawData(rowBytes)) return false;
+  ByteSource& in = *source_;
+  const std::uint32_t w = sensorWidth_, h = sensorHeight_;
+  const bool packed = IsPacked();
+  const BayerOrder order = bayerPattern_ == 4 ? 1 : 0;
+  Turn turn = Turn::Half;
+  const bool turned = TurnForOrientation(orientation_, turn);
+
+  // Three halvings of the turned plane reduce aligned 8 x 8 tiles of it, and each stage only
+  // adds up or picks within its block, so the same tiles of the unturned sensor give the same
+  // values. Where a turn runs an axis backwards the tiles there begin at its remainder.
+  const bool backX = turned && turn != Turn::QuarterCw;
+  const bool backY = turned && turn != Turn::QuarterCcw;
+  const std::uint32_t ox = backX ? w % 8 : 0, oy = backY ? h % 8 : 0;
+  const std::uint32_t tilesX = w / 8, tilesY = h / 8;
+  const bool quarter = turned && turn != Turn::Half;
+
+  // Which photosite of each 2 x 2 block is which, as the turned plane's order names them.
+  struct Site {
+    std::uint32_t dx, dy;
+  };
+  const BayerOrder planeOrder = turned ? TurnedBayerOrder(order, turn) : order;
+  Site red{}, blue{}, green[2] = {};
+  int greens = 0;
+  for (std::uint32_t dy = 0; dy < 2; ++dy)
+    for (std::uint32_t dx = 0; dx < 2; ++dx) {
+      std::uint32_t px = 0, py = 0;
+      TurnedPlace(turned, turn, w, h, ox + dx, oy + dy, px, py);
+      const int phase = CfaPhase(px, py, planeOrder);
+      if (phase == 0)
+        red = {dx, dy};
+      else if (phase == 3)
+        blue = {dx, dy};
+      else
+        green[greens++] = {dx, dy};
+    }
+
+  out.width = quarter ? tilesY : tilesX;
+  out.height = quarter ? tilesX : tilesY;
+  out.scale = 8;
+  out.kind = kPreviewRgb;
+  const std::size_t chunk = static_cast<std::size_t>(rowBytes) * 8;
+  std::unique_ptr<std::uint8_t[]> bytes(new (std::nothrow) std::uint8_t[chunk]);
+  std::unique_ptr<std::uint16_t[]> rows(new (std::nothrow) std::uint16_t[std::size_t{w} * 8]);
+  try {
+    out.pixels.resize(std::size_t{out.width} * out.height * 3);
+  } catch (const std::bad_alloc&) {
+    out.pixels = {};
+    out.width = out.height = 0;
+    return Fail("out of memory for the preview");
+  }
+  if (!bytes || !rows) return Fail("out of memory for the preview");
+
+  if (!in.Seek(rawDataOffset_ + rowBytes * oy)) return Fail("cannot seek to the raw data");
+  for (std::uint32_t ty = 0; ty < tilesY; ++ty) {
+    if (!in.Read(bytes.get(), chunk)) return Fail("cannot read raw row " + std::to_string(oy + 8 * ty));
+    const std::uint16_t* row[8];
+    for (std::uint32_t r = 0; r < 8; ++r) {
+      const std::uint8_t* src = bytes.get() + static_cast<std::size_t>(rowBytes) * r;
+      std::uint16_t* dst = rows.get() + std::size_t{w} * r;
+      if (packed)
+        UnpackPacked12(src, w, dst);
+      else
+        Unpack16(src, w, dst);
+      row[r] = dst + ox;
+    }
+    for (std::uint32_t tx = 0; tx < tilesX; ++tx) {
+      const std::size_t x0 = std::size_t{8} * tx;
+      unsigned sum[3] = {0, 0, 0};
+      // Four quarter-scale pixels, each from four half-scale ones, as the halvings make them.
+      for (std::uint32_t qy = 0; qy < 8; qy += 4)
+        for (std::uint32_t qx = 0; qx < 8; qx += 4) {
+          unsigned q[3] = {0, 0, 0};
+          for (std::uint32_t by = qy; by < qy + 4; by += 2)
+            for (std::size_t bx = x0 + qx; bx < x0 + qx + 4; bx += 2) {
+              q[0] += row[by + red.dy][bx + red.dx];
+              q[1] += (unsigned{row[by + green[0].dy][bx + green[0].dx]} + row[by + green[1].dy][bx + green[1].dx]) >> 1;
+              q[2] += row[by + blue.dy][bx + blue.dx];
+            }
+          for (int c = 0; c < 3; ++c) sum[c] += q[c] >> 2;
+        }
+      std::uint32_t px = tx, py = ty;
+      if (turned) {
+        switch (turn) {
+          case Turn::Half: px = tilesX - 1 - tx; py = tilesY - 1 - ty; break;
+          case Turn::QuarterCw: px = tilesY - 1 - ty; py = tx; break;
+          case Turn::QuarterCcw: px = ty; py = tilesX - 1 - tx; break;
+        }
+      }
+      std::uint16_t* o = out.pixels.data() + (std::size_t{py} * out.width + px) * 3;
+      for (int c = 0; c < 3; ++c) o[c] = static_cast<std::uint16_t>(sum[c] >> 2);
+    }
+  }
+  if (log) *log += "GeneratingPreview2 from RGGB\nGeneratingPreview2 from RGB\nGeneratingPreview2 from RGB\n";
+  // The white balance as a loaded plane would leave it.
+  ExchangeWbgForPattern4();
+  out.valid = true;
   return true;
 }
 

@@ -164,6 +164,79 @@ TEST(PreviewChain, KeptByTheFileUntilATurn) {
   EXPECT_NE(log, "");  // made again
 }
 
+// The eighth read straight from the raw rows must be the chain's eighth of the loaded plane in
+// every turn, storage and Bayer pattern, also where odd sizes shift the tiles of a turned plane.
+TEST(PreviewReadEighth, EqualsTheChainsEighthOfTheLoadedPlane) {
+  struct Size {
+    std::uint16_t w, h;
+  };
+  for (const Size size : {Size{48, 32}, Size{37, 29}, Size{70, 45}, Size{13, 8}, Size{7, 40}})
+    for (const bool packed : {true, false})
+      for (const std::uint16_t pattern : {std::uint16_t{1}, std::uint16_t{4}})
+        for (const std::uint16_t orientation : {std::uint16_t{1}, std::uint16_t{3}, std::uint16_t{6}, std::uint16_t{8}}) {
+          testing::MrwLayout l;
+          l.width = size.w;
+          l.height = size.h;
+          l.packed = packed;
+          l.bayerPattern = pattern;
+          l.orientation = orientation;
+          l.wbgGain = {300, 64, 70, 150};
+          const std::string what = std::to_string(size.w) + "x" + std::to_string(size.h) + (packed ? " packed" : " 16-bit") +
+                                   " pattern " + std::to_string(pattern) + " orientation " + std::to_string(orientation);
+          auto streamed = testing::FromLayout(l);
+          auto loaded = testing::FromLayout(l);
+          ASSERT_TRUE(streamed->Open() && loaded->Open()) << what;
+          PreviewImage e;
+          std::string log;
+          ASSERT_TRUE(streamed->ReadEighth(e, &log)) << what << ": " << streamed->Error();
+          EXPECT_FALSE(streamed->HasPlane()) << what;
+          ASSERT_TRUE(loaded->LoadPlane()) << what;
+          std::string chainLog;
+          const PreviewImage* want = loaded->Preview(8, &chainLog);
+          ASSERT_NE(want, nullptr) << what;
+          EXPECT_EQ(log, chainLog) << what;
+          EXPECT_TRUE(e.valid) << what;
+          EXPECT_EQ(e.scale, 8) << what;
+          EXPECT_EQ(e.kind, kPreviewRgb) << what;
+          EXPECT_EQ(e.width, want->width) << what;
+          EXPECT_EQ(e.height, want->height) << what;
+          EXPECT_EQ(e.pixels, want->pixels) << what;
+          // The white balance the tables use is the loaded file's.
+          for (int c = 0; c < 4; ++c) EXPECT_EQ(streamed->WbCoefficient(0, c), loaded->WbCoefficient(0, c)) << what;
+        }
+}
+
+TEST(PreviewReadEighth, ATruncatedFileFailsAsTheLoadDoes) {
+  testing::MrwLayout l;
+  l.width = 40;
+  l.height = 24;
+  l.rawBytesDelta = -1;
+  auto streamed = testing::FromLayout(l);
+  auto loaded = testing::FromLayout(l);
+  ASSERT_TRUE(streamed->Open() && loaded->Open());
+  PreviewImage e;
+  std::string log;
+  EXPECT_FALSE(streamed->ReadEighth(e, &log));
+  EXPECT_FALSE(loaded->LoadPlane());
+  EXPECT_EQ(streamed->Error(), loaded->Error());
+  EXPECT_NE(streamed->Error().find("short by 1 bytes"), std::string::npos) << streamed->Error();
+  EXPECT_FALSE(e.valid);
+  EXPECT_EQ(log, "");
+
+  // Rows the tiles never reach must still be in the file, as for the load: a file cut only
+  // there is refused too. A file that was never opened gives nothing.
+  l.width = 44;  // 4 columns and, below, 3 rows outside the tiles
+  l.height = 27;
+  l.rawBytesDelta = -3;
+  auto tail = testing::FromLayout(l);
+  ASSERT_TRUE(tail->Open());
+  EXPECT_FALSE(tail->ReadEighth(e));
+  testing::MrwLayout notOpen;
+  auto closed = testing::FromLayout(notOpen);
+  EXPECT_FALSE(closed->ReadEighth(e));
+  EXPECT_EQ(closed->Error(), "file not open");
+}
+
 TEST(PreviewBrowser, EighthThroughTheDefaultTables) {
   testing::MrwLayout l;
   l.width = 3008 / 8;  // a small plane first: exact values

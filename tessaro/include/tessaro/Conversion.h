@@ -50,5 +50,7 @@ struct BrowserImage {
 // luts is the caller's storage for the tables. False without a plane or memory; the log lines
 // of the reductions go to *log.
 bool MakeBrowserImage(RawFile& file, ChannelLuts& luts, BrowserImage& out, std::string* log = nullptr);
+// The same from an eighth made elsewhere (RawFile::ReadEighth). False without memory.
+bool MakeBrowserImage(const RawFile& file, const PreviewImage& eighth, ChannelLuts& luts, BrowserImage& out);
 
 }  // namespace tessaro

@@ -116,6 +116,12 @@ public:
   // without a plane or without memory for the turn.
   bool TurnPlane(Turn turn);
 
+  // The scale-8 preview of the plane as LoadPlane would turn it, made from the file's raw rows
+  // eight at a time without holding the plane: what a quick look at the file needs. Equal to
+  // Preview(8) after LoadPlane, log lines included. False with Error() set when the file holds
+  // too few raw bytes or memory is short.
+  bool ReadEighth(PreviewImage& out, std::string* log = nullptr);
+
   // A reduced preview of the loaded plane: scale 2, 4, 8, 16 (each halving the one before), 6
   // (a third of the half) or 12 (half of the sixth). Made on first request, kept until the
   // file is destroyed, the plane turned or DiscardPreviews called. Null without a plane, for
@@ -129,6 +135,8 @@ public:
 
 private:
   bool Fail(std::string reason);
+  // The bytes of one raw row; false with Error() set unless the file holds every row.
+  bool CheckRawData(std::uint64_t& rowBytes);
   bool ReadBlocks();
   bool ParseTtw();
   void IdentifyModel();

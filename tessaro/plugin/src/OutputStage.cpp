@@ -18,9 +18,9 @@ std::vector<std::uint8_t> ProfileFor(const ConversionSettings& s, const RawFile&
   return {bytes.begin(), bytes.end()};
 }
 
-bool MakeBrowserPreview(RawFile& file, ChannelLuts& luts, BrowserPreview& out, std::string* log) {
+bool MakeBrowserPreview(const RawFile& file, const PreviewImage& eighth, ChannelLuts& luts, BrowserPreview& out) {
   BrowserImage img;
-  if (!MakeBrowserImage(file, luts, img, log)) return false;
+  if (!MakeBrowserImage(file, eighth, luts, img)) return false;
   out.width = static_cast<std::int32_t>(img.width);
   out.height = static_cast<std::int32_t>(img.height);
   out.rgb = std::move(img.rgb);

@@ -32,8 +32,8 @@ struct BrowserPreview {
   std::int32_t width = 0, height = 0;
   std::vector<std::uint8_t> rgb;  // 8-bit interleaved
 };
-// The one-eighth image of the loaded plane through the built-in defaults' tables, made in
-// `luts`; false without memory. The reductions' log lines go to *log.
-bool MakeBrowserPreview(RawFile& file, ChannelLuts& luts, BrowserPreview& out, std::string* log);
+// The file's one-eighth image through the built-in defaults' tables, made in `luts`; false
+// without memory.
+bool MakeBrowserPreview(const RawFile& file, const PreviewImage& eighth, ChannelLuts& luts, BrowserPreview& out);
 
 }  // namespace tessaro::plugin

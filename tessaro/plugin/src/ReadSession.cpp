@@ -247,16 +247,18 @@ std::int16_t ReadSession::ContinuePreview(ReadHost& host) {
                  static_cast<std::int32_t>(t->width * 3)};
     return host.Deliver(rows);
   }
-  // The reduced image from the raw data, through the built-in defaults' tables.
+  // The reduced image from the raw data, through the built-in defaults' tables. It is made from
+  // the raw rows as they are read: the whole plane is never needed.
   std::int16_t result = kNoErr;
+  PreviewImage eighth;
+  std::string log;
   if (!AllocateInBuffers(host)) {
     result = kOutOfMemory;
-  } else if (!file_->HasPlane() && !file_->LoadPlane()) {
+  } else if (!file_->ReadEighth(eighth, &log)) {
     result = kCannotRead;
   } else {
     BrowserPreview preview;
-    std::string log;
-    const bool made = MakeBrowserPreview(*file_, *luts_, preview, &log);
+    const bool made = MakeBrowserPreview(*file_, eighth, *luts_, preview);
     if (Log().On()) Log().Append(log);
     if (!made) {
       result = kOutOfMemory;

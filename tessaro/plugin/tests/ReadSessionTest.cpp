@@ -13,6 +13,7 @@
 
 #include "MrwWriter.h"
 #include "ReadSession.h"
+#include "tessaro/Conversion.h"
 #include "platform/headless.h"
 
 namespace tessaro::plugin {
@@ -229,6 +230,53 @@ TEST_F(ReadSessionTest, ThePreviewIsTheThumbnailOrAnEighthOfTheRawImage) {
   EXPECT_EQ(host_.image.width, l.height / 8);
   EXPECT_EQ(host_.image.height, l.width / 8);
   session_.ReadFinish(host_);
+}
+
+// The browser's eighth is made without loading the plane; its pixels are those of the plane's
+// own chain through the default tables, turned pictures and the second Bayer pattern included.
+TEST_F(ReadSessionTest, TheRawPreviewIsTheLoadedPlanesEighth) {
+  host_.preview = true;
+  Ini("UseInternalThumbnails = 0\n");
+  for (const std::uint16_t orientation : {std::uint16_t{1}, std::uint16_t{6}, std::uint16_t{3}})
+    for (const std::uint16_t pattern : {std::uint16_t{1}, std::uint16_t{4}}) {
+      MrwLayout l = tessaro::testing::SampleLayout();
+      l.orientation = orientation;
+      l.bayerPattern = pattern;
+      UseLayout(l);
+      host_.pixels.clear();
+      ASSERT_EQ(Read(), kNoErr) << orientation;
+      EXPECT_TRUE(host_.live.empty());
+
+      RawFile f(std::make_unique<MemoryFile>(host_.file));
+      ASSERT_TRUE(f.Open());
+      ASSERT_TRUE(f.LoadPlane());
+      ChannelLuts luts;
+      BrowserImage want;
+      ASSERT_TRUE(MakeBrowserImage(f, luts, want));
+      EXPECT_EQ(host_.image.width, static_cast<std::int32_t>(want.width)) << orientation;
+      EXPECT_EQ(host_.image.height, static_cast<std::int32_t>(want.height)) << orientation;
+      EXPECT_EQ(host_.pixels, want.rgb) << "orientation " << orientation << " pattern " << pattern;
+    }
+}
+
+TEST_F(ReadSessionTest, ThePreviewOfATruncatedFileFailsAtContinueWithNothingHeld) {
+  MrwLayout l = tessaro::testing::SampleLayout();
+  l.rawBytesDelta = -40;
+  UseLayout(l);
+  host_.preview = true;
+  // The thumbnail needs no raw data.
+  EXPECT_EQ(Read(), kNoErr);
+  EXPECT_TRUE(host_.live.empty());
+
+  Ini("UseInternalThumbnails = 0\n");
+  host_.rowsSeen = 0;
+  ASSERT_EQ(session_.ReadStart(host_), kNoErr);
+  EXPECT_EQ(host_.image.width, l.width / 8);
+  EXPECT_EQ(session_.ReadContinue(host_), kCannotRead);
+  EXPECT_EQ(host_.rowsSeen, 0);
+  EXPECT_TRUE(host_.live.empty());
+  EXPECT_FALSE(session_.HasFile());
+  EXPECT_EQ(session_.ReadFinish(host_), kNoErr);
 }
 
 TEST_F(ReadSessionTest, ATruncatedFileFailsWithNothingHeld) {
