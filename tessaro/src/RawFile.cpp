@@ -648,14 +648,8 @@ bool RawFile::ReadEighth(PreviewImage& out, std::string* log) {
             }
           for (int c = 0; c < 3; ++c) sum[c] += q[c] >> 2;
         }
-      std::uint32_t px = tx, py = ty;
-      if (turned) {
-        switch (turn) {
-          case Turn::Half: px = tilesX - 1 - tx; py = tilesY - 1 - ty; break;
-          case Turn::QuarterCw: px = tilesY - 1 - ty; py = tx; break;
-          case Turn::QuarterCcw: px = ty; py = tilesX - 1 - tx; break;
-        }
-      }
+      std::uint32_t px = 0, py = 0;
+      TurnedPlace(turned, turn, tilesX, tilesY, tx, ty, px, py);
       std::uint16_t* o = out.pixels.data() + (std::size_t{py} * out.width + px) * 3;
       for (int c = 0; c < 3; ++c) o[c] = static_cast<std::uint16_t>(sum[c] >> 2);
     }
