@@ -130,6 +130,64 @@ TEST_F(DialogSession, PresetsMadeInTheDialogAreSavedOnOk) {
   EXPECT_EQ(ini.find("[Night]"), std::string::npos) << ini;
 }
 
+// Every setting of the dialog, each on its own: a session that changes it and presses OK gives
+// the picture a preset holding the built-in defaults and that change gives.
+TEST_F(DialogSession, EveryControlGivesWhatItsPresetKeyGives) {
+  constexpr char kDefaults[] =
+      "WB = Camera\nCamera = CameraSetting\nExposure = 0\nSaturation = 0\nContrast = 0\nDIVUContrast = 0\n"
+      "PreciseContrast = 50\nPreciseGamma = 2.64\nShadows = 0\nHighlights = 100\nInterpolation = 12\n"
+      "ColorDepth = 0\nColorSpace = 0\nExtraSize = 0\nClipValues = 0\nHighlightsFix = 1\nConvertToMonitor = 0\n";
+  struct Row {
+    const char* what;
+    const char* before;  // the settings file the session starts from, if any
+    const char* script;
+    const char* keys;  // what the change is as preset keys, after the defaults
+    bool changesTheSample;
+  };
+  const std::string bright = std::string("[GeneralSettings]\n\n[Bright]\n") + kDefaults + "Exposure = 1\nSaturation = 20\n";
+  const Row rows[] = {
+      {"white-balance preset", nullptr, "pick 200 2\n", "Camera = Daylight\n", true},
+      {"coefficient", nullptr, "set 210 2.5\n", "WB = Coef\nCoefR = 2.5\nCoefG1 = 1\nCoefG2 = 1\nCoefB = 1.5\n", true},
+      {"temperature", nullptr, "set 370 4000\n", "WB = Temp\nTemp = 4000\n", true},
+      {"CC index", nullptr, "set 370 5000\nset 380 20\n", "WB = Temp\nTemp = 5000\nCCIndex = 20\n", true},
+      {"exposure", nullptr, "set 300 -1\n", "Exposure = -1\n", true},
+      {"saturation", nullptr, "set 310 40\n", "Saturation = 40\n", true},
+      {"DIVU tone", nullptr, "pick 400 1\nset 320 2\n", "Contrast = 1\nDIVUContrast = 2\n", true},
+      {"precise contrast", nullptr, "set 330 70\n", "PreciseContrast = 70\n", true},
+      {"gamma", nullptr, "set 340 1.8\n", "PreciseGamma = 1.8\n", true},
+      {"shadows", nullptr, "set 350 10\n", "Shadows = 10\n", true},
+      {"highlights", nullptr, "set 360 80\n", "Highlights = 80\n", true},
+      {"method", nullptr, "pick 401 3\n", "Interpolation = 3\n", true},
+      {"colour space", nullptr, "pick 402 2\n", "ColorSpace = 2\n", true},
+      {"extra size", nullptr, "press 410\n", "ExtraSize = 1\n", true},
+      // These two act on raw values near the top, which the sample never reaches.
+      {"clip values", nullptr, "press 411\n", "ClipValues = 1\n", false},
+      {"highlights fix", nullptr, "press 412\n", "HighlightsFix = 0\n", false},
+      {"monitor colour space", nullptr, "press 413\n", "ConvertToMonitor = 1\n", true},
+      {"conversion preset applied", bright.c_str(), "pick 500 0\npress 502\n", "Exposure = 1\nSaturation = 20\n", true},
+      {"defaults button", nullptr, "set 300 1\npick 401 3\npress 412\npress 505\n", "", false},
+  };
+
+  Write(Ini(), "[GeneralSettings]\nDisplayUI = 0\n");
+  ASSERT_EQ(Open("defaults.png", "").status, 0);
+  const plughost::Image defaults = Png("defaults.png");
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.what);
+    fs::remove(Ini());
+    if (r.before) Write(Ini(), r.before);
+    const Result a = Open("a.png", std::string(r.script) + "press 1\n");
+    ASSERT_EQ(a.status, 0) << a.err;
+    Write(Ini(), std::string("[GeneralSettings]\nDisplayUI = 0\n\n[default]\n") + kDefaults + r.keys);
+    const Result b = Open("b.png", "");
+    ASSERT_EQ(b.status, 0) << b.err;
+    const plughost::Image pa = Png("a.png"), pb = Png("b.png");
+    EXPECT_EQ(pa.width, pb.width);
+    EXPECT_EQ(pa.height, pb.height);
+    EXPECT_TRUE(pa.rgba == pb.rgba) << "the session's picture is not the preset's";
+    EXPECT_EQ(pa.rgba != defaults.rgba, r.changesTheSample);
+  }
+}
+
 }  // namespace
 
 TEST_F(DialogSession, PreviewFollowsSizeAndWarningsAndTheOptionsAreKept) {
