@@ -4,6 +4,7 @@
 #include <array>
 #include <cstring>
 
+#include "TurnedPlace.h"
 #include "tessaro/Interpolation.h"
 
 namespace tessaro {
@@ -33,18 +34,16 @@ ConversionSettings PreviewSettings(const ConversionSettings& s, const PreviewOpt
 bool FocusRectangle(const RawFile& file, int cameraOrientation, WindowRect& out) {
   const auto area = file.GetSubjectArea();
   if (!area || area->width <= 0 || area->height <= 0) return false;
-  const long long W = file.SensorWidth(), H = file.SensorHeight();
+  const std::uint32_t W = file.SensorWidth(), H = file.SensorHeight();
   long long cx = area->x, cy = area->y, w = area->width, h = area->height;
   if (cx < 0 || cy < 0 || cx >= W || cy >= H) return false;
   Turn turn;
   if (TurnForOrientation(cameraOrientation, turn)) {
     // The same turns the plane takes when it is loaded.
-    const long long x = cx, y = cy;
-    switch (turn) {
-      case Turn::QuarterCcw: cx = y; cy = W - 1 - x; break;
-      case Turn::QuarterCw: cx = H - 1 - y; cy = x; break;
-      case Turn::Half: cx = W - 1 - x; cy = H - 1 - y; break;
-    }
+    std::uint32_t tx = 0, ty = 0;
+    TurnedPlace(true, turn, W, H, static_cast<std::uint32_t>(cx), static_cast<std::uint32_t>(cy), tx, ty);
+    cx = tx;
+    cy = ty;
     if (turn != Turn::Half) std::swap(w, h);
   }
   out = {static_cast<int>(cx - w / 2), static_cast<int>(cy - h / 2), static_cast<int>(cx - w / 2 + w),

@@ -9,6 +9,7 @@
 
 #include "Bytes.h"
 #include "JpegDecode.h"
+#include "TurnedPlace.h"
 
 namespace tessaro {
 
@@ -546,23 +547,6 @@ bool RawFile::LoadPlane() {
   ExchangeWbgForPattern4();
   return true;
 }
-
-namespace {
-
-// The turned plane's coordinates of photosite (x, y) of a w x h sensor.
-void TurnedPlace(bool turned, Turn turn, std::uint32_t w, std::uint32_t h, std::uint32_t x, std::uint32_t y,
-                 std::uint32_t& tx, std::uint32_t& ty) {
-  tx = x;
-  ty = y;
-  if (!turned) return;
-  switch (turn) {
-    case Turn::Half: tx = w - 1 - x; ty = h - 1 - y; break;
-    case Turn::QuarterCw: tx = h - 1 - y; ty = x; break;
-    case Turn::QuarterCcw: tx = y; ty = w - 1 - x; break;
-  }
-}
-
-}  // namespace
 
 bool RawFile::ReadEighth(PreviewImage& out, std::string* log) {
   out.valid = false;
