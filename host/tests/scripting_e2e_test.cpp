@@ -1,32 +1,22 @@
 // plughost's scripting options end to end, over a probe filter that reads, shows and records
 // its parameters: what --record saves, --descriptor replays to the same pixels.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
+#include "PlughostRun.h"
 #include "plughost/image.h"
 
 namespace fs = std::filesystem;
+using e2e::Result;
+using e2e::Slurp;
 using plughost::Image;
 
 namespace {
-
-struct Result {
-  int status = -1;
-  std::string out, err;
-};
-
-std::string Slurp(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
 
 class Scripting : public ::testing::Test {
  protected:
@@ -48,16 +38,8 @@ class Scripting : public ::testing::Test {
   }
 
   Result Filter(const std::string& out, std::vector<std::string> args) const {
-    std::string cmd = "'" QM_NATIVE_PLUGHOST "' filter '" QM_SCRIPT_PROBE "' '" + Path("in.png") + "' -o '" +
-                      Path(out) + "' --progress quiet";
-    for (const auto& a : args) cmd += " '" + a + "'";
-    cmd += " >'" + Path("stdout") + "' 2>'" + Path("stderr") + "'";
-    const int raw = std::system(cmd.c_str());
-    Result r;
-    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    r.out = Slurp(dir_ / "stdout");
-    r.err = Slurp(dir_ / "stderr");
-    return r;
+    args.insert(args.begin(), {"filter", QM_SCRIPT_PROBE, Path("in.png"), "-o", Path(out), "--progress", "quiet"});
+    return e2e::PlughostRun(QM_NATIVE_PLUGHOST).In(dir_, args);
   }
 
   fs::path dir_;

@@ -3,7 +3,6 @@
 // settings.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -11,53 +10,33 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "JpegReference.h"
+#include "PlughostRun.h"
 #include "plughost/image.h"
 
 namespace fs = std::filesystem;
+using e2e::Env;
+using e2e::Result;
+using e2e::Slurp;
 using plughost::Image;
 
 namespace {
-
-std::string Env(const char* name, const char* fallback) {
-  const char* v = std::getenv(name);
-  return v && *v ? v : fallback;
-}
 
 const std::string kWine = Env("QM_WINE", "");
 const std::string kPlughost = Env("QM_PLUGHOST", QM_NATIVE_PLUGHOST);
 const std::string kCoralin = Env("QM_CORALIN", QM_NATIVE_CORALIN);
 const fs::path kSamples = QM_SAMPLES;
 
-std::string HostPath(const fs::path& p) {
-  if (kWine.empty()) return p.string();
-  std::string s = "Z:" + fs::absolute(p).string();
-  for (char& c : s)
-    if (c == '/') c = '\\';
-  return s;
-}
-
-std::string Quote(const std::string& s) { return "'" + s + "'"; }
-
-std::string Slurp(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
+std::string HostPath(const fs::path& p) { return kWine.empty() ? p.string() : e2e::WinePath(p); }
 
 void Spit(const fs::path& p, const std::string& text) {
   std::ofstream out(p, std::ios::binary | std::ios::trunc);
   out << text;
 }
-
-struct Result {
-  int status = -1;
-  std::string out, err;
-};
 
 // Each test has its own folder and its own copy of plughost, since the preset file lives
 // beside the host program and the registry store in the configuration folder.
@@ -73,17 +52,7 @@ class Workdir {
   fs::path operator/(const std::string& name) const { return dir_ / name; }
 
   Result Run(const std::vector<std::string>& args) const {
-    std::string cmd = "XDG_CONFIG_HOME=" + Quote((dir_ / "config").string()) + " ";
-    // Under Wine a window left waiting for a user would stall the run: it ends as a failure.
-    cmd += kWine.empty() ? Quote(host_.string()) : "timeout 240 " + Quote(kWine) + " " + Quote(host_.string());
-    for (const auto& a : args) cmd += " " + Quote(a);
-    cmd += " >" + Quote((dir_ / "stdout").string()) + " 2>" + Quote((dir_ / "stderr").string());
-    Result r;
-    const int raw = std::system(cmd.c_str());
-    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    r.out = Slurp(dir_ / "stdout");
-    r.err = Slurp(dir_ / "stderr");
-    return r;
+    return e2e::PlughostRun(host_.string()).Env("XDG_CONFIG_HOME", dir_ / "config").Wine(kWine, 240).In(dir_, args);
   }
   // plughost filter Coralin IN with the options.
   Result Filter(const fs::path& in, std::vector<std::string> options) const {
@@ -552,15 +521,9 @@ Result NativeFilter(const fs::path& dir, const fs::path& in, const std::vector<s
   fs::create_directories(dir / "config");
   const fs::path host = dir / "plughost";
   if (!fs::exists(host)) fs::copy_file(QM_NATIVE_PLUGHOST, host);
-  std::string cmd = "XDG_CONFIG_HOME=" + Quote((dir / "config").string()) + " " + Quote(host.string()) + " filter " +
-                    Quote(QM_NATIVE_CORALIN) + " " + Quote(in.string()) + " --progress quiet";
-  for (const auto& a : options) cmd += " " + Quote(a);
-  cmd += " >" + Quote((dir / "stdout").string()) + " 2>" + Quote((dir / "stderr").string());
-  Result r;
-  const int raw = std::system(cmd.c_str());
-  r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  r.err = Slurp(dir / "stderr");
-  return r;
+  std::vector<std::string> args{"filter", QM_NATIVE_CORALIN, in.string(), "--progress", "quiet"};
+  args.insert(args.end(), options.begin(), options.end());
+  return e2e::PlughostRun(host.string()).Env("XDG_CONFIG_HOME", dir / "config").In(dir, args);
 }
 
 // "plughost: ui place ID: L T W H" from a report.

@@ -1,32 +1,23 @@
 // plughost --interactive natively: there is no screen, so a person types the session on
 // standard input. Piped sessions here must give what the same choices give scripted.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "PlughostRun.h"
+
 namespace fs = std::filesystem;
+using e2e::Result;
+using e2e::Slurp;
 
 namespace {
 
-std::string Slurp(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
 bool Has(const std::string& text, const std::string& what) { return text.find(what) != std::string::npos; }
-
-struct Result {
-  int status = -1;
-  std::string out, err;
-};
 
 class Interactive : public ::testing::Test {
  protected:
@@ -45,21 +36,11 @@ class Interactive : public ::testing::Test {
 
   // plughost ARGS, with `typed` (when given) on standard input.
   Result Run(const std::vector<std::string>& args, const std::optional<std::string>& typed) const {
-    std::string cmd = "XDG_CONFIG_HOME='" + (dir_ / "config").string() + "' '" QM_NATIVE_PLUGHOST "'";
-    for (const auto& a : args) cmd += " '" + a + "'";
-    if (typed) {
-      std::ofstream(dir_ / "typed", std::ios::binary | std::ios::trunc) << *typed;
-      cmd += " <'" + (dir_ / "typed").string() + "'";
-    } else {
-      cmd += " </dev/null";
-    }
-    cmd += " >'" + (dir_ / "stdout").string() + "' 2>'" + (dir_ / "stderr").string() + "'";
-    const int raw = std::system(cmd.c_str());
-    Result r;
-    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    r.out = Slurp(dir_ / "stdout");
-    r.err = Slurp(dir_ / "stderr");
-    return r;
+    if (typed) std::ofstream(dir_ / "typed", std::ios::binary | std::ios::trunc) << *typed;
+    return e2e::PlughostRun(QM_NATIVE_PLUGHOST)
+        .Env("XDG_CONFIG_HOME", dir_ / "config")
+        .Input(typed ? dir_ / "typed" : fs::path("/dev/null"))
+        .In(dir_, args);
   }
   Result Coralin(std::vector<std::string> options, const std::optional<std::string>& typed) const {
     std::vector<std::string> args{"filter", QM_NATIVE_CORALIN, QM_SAMPLES "/coralin/picture.png", "--progress", "quiet"};

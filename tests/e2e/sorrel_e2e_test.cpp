@@ -6,46 +6,25 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
+#include "PlughostRun.h"
 #include "plughost/image.h"
 
 namespace fs = std::filesystem;
+using e2e::Env;
+using e2e::Result;
+using e2e::Slurp;
 using plughost::Image;
 
 namespace {
-
-std::string Env(const char* name, const char* fallback) {
-  const char* v = std::getenv(name);
-  return v && *v ? v : fallback;
-}
 
 const std::string kWine = Env("QM_WINE", "");
 const std::string kPlughost = Env("QM_PLUGHOST", QM_NATIVE_PLUGHOST);
 const std::string kSorrel = Env("QM_SORREL", QM_NATIVE_SORREL);
 
-// Wine takes Windows paths; the Z: drive is the Unix root.
-std::string HostPath(const fs::path& p) {
-  if (kWine.empty()) return p.string();
-  std::string s = "Z:" + fs::absolute(p).string();
-  for (char& c : s)
-    if (c == '/') c = '\\';
-  return s;
-}
-
-std::string Quote(const std::string& s) { return "'" + s + "'"; }
-
-struct Result {
-  int status = -1;
-  std::string out, err;
-};
-
-std::string Slurp(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
+std::string HostPath(const fs::path& p) { return kWine.empty() ? p.string() : e2e::WinePath(p); }
 
 class Workdir {
  public:
@@ -55,6 +34,7 @@ class Workdir {
   }
   ~Workdir() { fs::remove_all(dir_); }
   fs::path operator/(const std::string& name) const { return dir_ / name; }
+  const fs::path& Dir() const { return dir_; }
 
  private:
   fs::path dir_;
@@ -62,15 +42,7 @@ class Workdir {
 };
 
 Result Plughost(const Workdir& wd, const std::vector<std::string>& args) {
-  std::string cmd = kWine.empty() ? Quote(kPlughost) : Quote(kWine) + " " + Quote(kPlughost);
-  for (const auto& a : args) cmd += " " + Quote(a);
-  cmd += " >" + Quote((wd / "stdout").string()) + " 2>" + Quote((wd / "stderr").string());
-  Result r;
-  int raw = std::system(cmd.c_str());
-  r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  r.out = Slurp(wd / "stdout");
-  r.err = Slurp(wd / "stderr");
-  return r;
+  return e2e::PlughostRun(kPlughost).Wine(kWine).In(wd.Dir(), args);
 }
 
 // An image whose every pixel differs, with every transparency value present.
@@ -148,10 +120,10 @@ TEST(SorrelEndToEnd, EveryPixelBecomesOpaqueGreyOfItsTransparency) {
     ExpectGrey(in, plughost::ReadPng((wd / "out.png").string()), in.height);
     if (!kWine.empty()) {
       // The Windows build writes the very bytes the native build writes.
-      const std::string native = Quote(QM_NATIVE_PLUGHOST) + " filter " + Quote(QM_NATIVE_SORREL) + " " +
-                                 Quote((wd / "in.png").string()) + " -o " + Quote((wd / "native.png").string()) +
-                                 " --progress quiet >/dev/null 2>&1";
-      ASSERT_EQ(std::system(native.c_str()), 0);
+      const Result native = e2e::PlughostRun(QM_NATIVE_PLUGHOST)
+                                .In(wd.Dir(), {"filter", QM_NATIVE_SORREL, (wd / "in.png").string(), "-o",
+                                               (wd / "native.png").string(), "--progress", "quiet"});
+      ASSERT_EQ(native.status, 0) << native.err;
       EXPECT_EQ(Slurp(wd / "out.png"), Slurp(wd / "native.png"));
     }
     if (v.options.size() == 2 && v.options[0] == "--progress") {

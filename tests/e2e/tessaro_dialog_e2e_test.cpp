@@ -1,7 +1,6 @@
 // The Tessaro conversion dialog driven by plughost --ui scripts, as a user at the dialog
 // would: what the session chooses is what the image gets.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -9,26 +8,19 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "PlughostRun.h"
 #include "plughost/image.h"
 
 namespace fs = std::filesystem;
+using e2e::Env;
+using e2e::Result;
+using e2e::Slurp;
 
 namespace {
-
-std::string Slurp(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-struct Result {
-  int status = -1;
-  std::string out, err;
-};
 
 // A folder with a copy of the plug-in, so that its settings file is this test's alone.
 class DialogSession : public ::testing::Test {
@@ -46,20 +38,14 @@ class DialogSession : public ::testing::Test {
   void Write(const fs::path& p, const std::string& text) const { std::ofstream(p, std::ios::binary) << text; }
 
   Result Open(const std::string& out, const std::string& script, std::vector<std::string> options = {}) const {
-    std::string cmd = "'" QM_NATIVE_PLUGHOST "' open '" + plugin_.string() + "' '" QM_SAMPLE_MRW "' -o '" +
-                      (dir_ / out).string() + "' --format png --progress quiet";
+    std::vector<std::string> args{"open", plugin_.string(), QM_SAMPLE_MRW, "-o", (dir_ / out).string(),
+                                  "--format", "png", "--progress", "quiet"};
     if (!script.empty()) {
       Write(dir_ / "session.ui", script);
-      cmd += " --ui '" + (dir_ / "session.ui").string() + "'";
+      args.insert(args.end(), {"--ui", (dir_ / "session.ui").string()});
     }
-    for (const auto& a : options) cmd += " '" + a + "'";
-    cmd += " >'" + (dir_ / "stdout").string() + "' 2>'" + (dir_ / "stderr").string() + "'";
-    const int raw = std::system(cmd.c_str());
-    Result r;
-    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    r.out = Slurp(dir_ / "stdout");
-    r.err = Slurp(dir_ / "stderr");
-    return r;
+    args.insert(args.end(), options.begin(), options.end());
+    return e2e::PlughostRun(QM_NATIVE_PLUGHOST).In(dir_, args);
   }
   plughost::Image Png(const std::string& name) const { return plughost::ReadPng((dir_ / name).string()); }
 
@@ -214,17 +200,10 @@ TEST_F(DialogSession, PreviewFollowsSizeAndWarningsAndTheOptionsAreKept) {
 // headless. Screenshots are kept in QM_ARTEFACTS when it is set.
 namespace {
 
-std::string Env(const char* name, const char* fallback) {
-  const char* v = std::getenv(name);
-  return v && *v ? v : fallback;
-}
-
 const std::string kWine = Env("QM_WINE", "");
 const std::string kHost = Env("QM_PLUGHOST", QM_NATIVE_PLUGHOST);
 const std::string kPlugin = Env("QM_TESSARO", QM_NATIVE_TESSARO);
 const std::string kArtefacts = Env("QM_ARTEFACTS", "");
-
-std::string Quote(const std::string& s) { return "'" + s + "'"; }
 
 // One run of plughost open in a folder of its own, with its own copy of the plug-in (whose
 // settings file lands beside it).
@@ -241,25 +220,14 @@ class Screen {
   fs::path operator/(const std::string& n) const { return dir_ / n; }
   // The name the host is given for a file here.
   std::string Host(const fs::path& p) const {
-    if (!windows_) return p.string();
-    std::string s = "Z:" + fs::absolute(p).string();
-    for (char& c : s)
-      if (c == '/') c = '\\';
-    return s;
+    return windows_ ? e2e::WinePath(p) : p.string();
   }
   Result Open(const std::string& script, const std::string& out) const {
     std::ofstream(dir_ / "session.ui", std::ios::binary) << script;
-    // Under Wine a window left waiting for a user would stall the run: it ends as a failure.
-    std::string cmd = windows_ ? "timeout 240 " + Quote(kWine) + " " + Quote(kHost) : Quote(QM_NATIVE_PLUGHOST);
-    cmd += " open " + Quote(Host(plugin_)) + " " + Quote(Host(QM_SAMPLE_MRW)) + " -o " + Quote(Host(dir_ / out)) +
-           " --format png --progress quiet --ui " + Quote(Host(dir_ / "session.ui"));
-    cmd += " >" + Quote((dir_ / "stdout").string()) + " 2>" + Quote((dir_ / "stderr").string());
-    const int raw = std::system(cmd.c_str());
-    Result r;
-    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    r.out = Slurp(dir_ / "stdout");
-    r.err = Slurp(dir_ / "stderr");
-    return r;
+    return e2e::PlughostRun(windows_ ? kHost : QM_NATIVE_PLUGHOST)
+        .Wine(windows_ ? kWine : "", 240)
+        .In(dir_, {"open", Host(plugin_), Host(QM_SAMPLE_MRW), "-o", Host(dir_ / out), "--format", "png", "--progress",
+                   "quiet", "--ui", Host(dir_ / "session.ui")});
   }
   bool Windows() const { return windows_; }
 

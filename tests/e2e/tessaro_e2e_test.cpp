@@ -9,23 +9,22 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
+#include <utility>
 #include <vector>
 
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include "MrwWriter.h"
+#include "PlughostRun.h"
 
 namespace fs = std::filesystem;
+using e2e::Env;
+using e2e::Quote;
+using e2e::Result;
+using e2e::Slurp;
 
 namespace {
-
-std::string Env(const char* name, const char* fallback) {
-  const char* v = std::getenv(name);
-  return v && *v ? v : fallback;
-}
 
 const std::string kWine = Env("QM_WINE", "");
 const std::string kPlughost = Env("QM_PLUGHOST", QM_NATIVE_PLUGHOST);
@@ -34,18 +33,6 @@ const std::string kNativePlughost = QM_NATIVE_PLUGHOST;
 const std::string kNativeTessaro = QM_NATIVE_TESSARO;
 const std::string kMrwdump = QM_NATIVE_MRWDUMP;
 const fs::path kSample = QM_SAMPLE_MRW;
-
-std::string Quote(const std::string& s) { return "'" + s + "'"; }
-
-std::string Slurp(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-struct Result {
-  int status = -1;
-  std::string out, err;
-};
 
 // A folder of its own with a copy of the plug-in, so its settings file is this test's alone.
 class Workdir {
@@ -63,32 +50,21 @@ public:
   fs::path Ini() const { return dir_ / "Tessaro.ini"; }
   void WriteIni(const std::string& text) const { std::ofstream(Ini()) << text; }
 
-  // Wine takes Windows paths; the Z: drive is the Unix root.
-  std::string HostPath(const fs::path& p) const {
-    if (!wine_) return p.string();
-    std::string s = "Z:" + fs::absolute(p).string();
-    for (char& c : s)
-      if (c == '/') c = '\\';
-    return s;
-  }
+  std::string HostPath(const fs::path& p) const { return wine_ ? e2e::WinePath(p) : p.string(); }
 
+  // plughost ARGS: natively, or the Windows build under Wine.
+  Result Plughost(const std::vector<std::string>& args) const {
+    return (wine_ ? e2e::PlughostRun(kPlughost).Wine(kWine) : e2e::PlughostRun(kNativePlughost)).In(dir_, args);
+  }
   Result Open(const std::vector<std::string>& files, const std::string& out, std::vector<std::string> options = {}) const {
-    std::string cmd = wine_ ? Quote(kWine) + " " + Quote(kPlughost) : Quote(kNativePlughost);
-    cmd += " open " + Quote(HostPath(plugin_));
-    for (const auto& f : files) cmd += " " + Quote(HostPath(f));
-    cmd += " -o " + Quote(HostPath(out));
-    for (const auto& a : options) cmd += " " + Quote(a);
-    return Run(cmd);
+    std::vector<std::string> args{"open", HostPath(plugin_)};
+    for (const auto& f : files) args.push_back(HostPath(f));
+    args.insert(args.end(), {"-o", HostPath(out)});
+    args.insert(args.end(), options.begin(), options.end());
+    return Plughost(args);
   }
-  Result Run(std::string cmd) const {
-    cmd += " >" + Quote((dir_ / "stdout").string()) + " 2>" + Quote((dir_ / "stderr").string());
-    Result r;
-    const int raw = std::system(cmd.c_str());
-    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    r.out = Slurp(dir_ / "stdout");
-    r.err = Slurp(dir_ / "stderr");
-    return r;
-  }
+  // Any other command line.
+  Result Run(std::string cmd) const { return e2e::RunIn(dir_, std::move(cmd)); }
 
 private:
   bool wine_;
@@ -141,9 +117,7 @@ fs::path WriteMrwFile(const Workdir& wd, const std::string& name, const tessaro:
 TEST(TessaroE2e, InfoShowsTheFormatAndItsTerminology) {
   // The native host reads Windows DLLs too: QM_TESSARO alone names one of them.
   Workdir wd;
-  const std::string cmd = (kWine.empty() ? Quote(kNativePlughost) : Quote(kWine) + " " + Quote(kPlughost)) + " info " +
-                          Quote(wd.HostPath(kTessaro));
-  Result r = wd.Run(cmd);
+  Result r = wd.Plughost({"info", wd.HostPath(kTessaro)});
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_NE(r.out.find("kind: 8BIF"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("entry: PluginMain"), std::string::npos);

@@ -2,30 +2,23 @@
 // copy, a frame sequence with a pick, and the mistakes a user can make.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
+#include "PlughostRun.h"
 #include "plughost/image.h"
 
 namespace fs = std::filesystem;
+using e2e::Result;
 using plughost::Image;
 
 namespace {
 
 const std::string kPlughost = QM_NATIVE_PLUGHOST;
 const std::string kEffect = QM_NATIVE_VELUNEFX;
-
-struct Result {
-  int status = -1;
-  std::string out, err;
-};
 
 class Velune : public ::testing::Test {
  protected:
@@ -36,21 +29,7 @@ class Velune : public ::testing::Test {
   }
   void TearDown() override { fs::remove_all(dir_); }
   std::string at(const std::string& name) const { return (dir_ / name).string(); }
-  Result run(const std::vector<std::string>& args) const {
-    std::string cmd = "'" + kPlughost + "'";
-    for (const auto& a : args) cmd += " '" + a + "'";
-    cmd += " >'" + at("stdout") + "' 2>'" + at("stderr") + "'";
-    Result r;
-    const int raw = std::system(cmd.c_str());
-    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    auto slurp = [](const std::string& p) {
-      std::ifstream in(p, std::ios::binary);
-      return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    };
-    r.out = slurp(at("stdout"));
-    r.err = slurp(at("stderr"));
-    return r;
-  }
+  Result run(const std::vector<std::string>& args) const { return e2e::PlughostRun(kPlughost).In(dir_, args); }
   static Image flat(int32_t w, int32_t h, uint8_t v) {
     Image img;
     img.width = w;
