@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -24,9 +25,19 @@ inline std::string Slurp(const std::string& path) {
   return s.str();
 }
 
-// ctest runs test cases as parallel processes: each keeps its files apart by its process id.
+// ctest runs test cases as parallel processes: each keeps its files in a folder named by its
+// process id, removed when the process ends.
 inline std::string Temp(const std::string& name) {
-  return ::testing::TempDir() + "mrwdump_" + std::to_string(::getpid()) + "_" + name;
+  struct Folder {
+    std::string path = ::testing::TempDir() + "mrwdump_" + std::to_string(::getpid());
+    Folder() { std::filesystem::create_directories(path); }
+    ~Folder() {
+      std::error_code ignored;
+      std::filesystem::remove_all(path, ignored);
+    }
+  };
+  static const Folder folder;
+  return folder.path + "/" + name;
 }
 
 inline RunResult Mrwdump(const std::string& args) {
