@@ -5,21 +5,16 @@
 #
 # Environment: QM_WINE (wine64), QM_INSTALLER (installer.exe), QM_PAYLOAD (the Sorrel.8bf it
 # carries), QM_PLUGHOST (native plughost, to load what was written), QM_WORK (a scratch folder
-# that keeps its own Wine prefix between runs), DISPLAY (an X server).
+# that keeps its own Wine prefix between runs). DISPLAY is used when set; otherwise the test
+# starts an Xvfb of its own on a free display.
 set -uo pipefail
-: "${QM_WINE:?}" "${QM_INSTALLER:?}" "${QM_PAYLOAD:?}" "${QM_PLUGHOST:?}" "${QM_WORK:?}" "${DISPLAY:?}"
-export WINEPREFIX=$QM_WORK/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-wineserver=$(dirname "$QM_WINE")/wineserver
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-pass() { echo "ok: $*"; }
+: "${QM_WINE:?}" "${QM_INSTALLER:?}" "${QM_PAYLOAD:?}" "${QM_PLUGHOST:?}" "${QM_WORK:?}"
+. "$(dirname "${BASH_SOURCE[0]}")/../../tests/wine_env.sh"
+wine_display
 
 [ -f "$QM_INSTALLER" ] || { echo "no $QM_INSTALLER"; exit 1; }
 [ -f "$QM_PAYLOAD" ] || { echo "no payload to compare with: $QM_PAYLOAD"; exit 1; }
-mkdir -p "$QM_WORK"
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-  timeout 300 "$QM_WINE" wineboot --init >/dev/null 2>&1 || { echo "cannot create the Wine prefix"; exit 1; }
-fi
+wine_prefix
 c=$WINEPREFIX/drive_c
 win() { timeout 120 "$QM_WINE" "$@"; }
 reg() { win reg add "$@" /f >/dev/null 2>&1 || fail "reg add $*"; }

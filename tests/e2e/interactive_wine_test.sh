@@ -15,37 +15,18 @@ set -uo pipefail
 case ${1:-} in coralin | tessaro) which=$1 ;; *) echo "usage: $0 coralin|tessaro"; exit 2 ;; esac
 : "${QM_WINE:?}" "${QM_PLUGHOST:?}" "${QM_PLUGIN:?}" "${QM_NATIVE_PLUGHOST:?}" "${QM_NATIVE_PLUGIN:?}"
 : "${QM_SAMPLE:?}" "${QM_WORK:?}"
-export WINEPREFIX=$QM_WORK/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-wineserver=$(dirname "$QM_WINE")/wineserver
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-pass() { echo "ok: $*"; }
+. "$(dirname "${BASH_SOURCE[0]}")/../wine_env.sh"
 
-xvfb_pid= run_pid=
-cleanup() {
-  [ -n "$run_pid" ] && kill "$run_pid" 2>/dev/null
-  "$wineserver" -k 2>/dev/null
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
-}
-trap cleanup EXIT
-mkdir -p "$QM_WORK"
-# An X server of its own, on a free display: keys typed on a shared screen could reach another
-# test's window of the same name.
-rm -f "$QM_WORK/display"
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$QM_WORK/display" >/dev/null 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 100); do [ -s "$QM_WORK/display" ] && break; sleep 0.1; done
-[ -s "$QM_WORK/display" ] || { echo "Xvfb did not start"; exit 1; }
-export DISPLAY=:$(head -n 1 "$QM_WORK/display")
+run_pid=
+wine_cleanup_extra() { [ -n "$run_pid" ] && kill "$run_pid" 2>/dev/null; }
+# An X server of its own even when DISPLAY names one: keys typed on a shared screen could reach
+# another test's window of the same name.
+wine_own_display
 
 for f in "$QM_PLUGHOST" "$QM_PLUGIN" "$QM_NATIVE_PLUGHOST" "$QM_NATIVE_PLUGIN" "$QM_SAMPLE"; do
   [ -f "$f" ] || { echo "missing $f"; exit 1; }
 done
-# A Wine session left from an earlier run would keep its windows on that run's display.
-"$wineserver" -k 2>/dev/null
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-  timeout 300 "$QM_WINE" wineboot --init >/dev/null 2>&1 || { echo "cannot create the Wine prefix"; exit 1; }
-fi
+wine_prefix
 # Each run starts from copies of its own: the preset and settings files live beside the host
 # program and the plug-in.
 run=$QM_WORK/run
@@ -57,7 +38,6 @@ cp "$QM_NATIVE_PLUGHOST" "$run/native/plughost"
 cp "$QM_NATIVE_PLUGIN" "$run/native/plugin/"
 plugin=$run/win/plugin/$(basename "$QM_PLUGIN")
 native_plugin=$run/native/plugin/$(basename "$QM_NATIVE_PLUGIN")
-winpath() { echo "Z:$1" | tr / '\\'; }
 
 # Waits (bounded) for a visible window whose name matches; prints its id.
 window() { timeout "${2:-60}" xdotool search --sync --onlyvisible --name "$1" 2>/dev/null | head -n 1; }

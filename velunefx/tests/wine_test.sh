@@ -8,37 +8,17 @@
 # VeluneFx.aex), QM_NATIVE_PLUGHOST, QM_NATIVE_VELUNEFX (native builds; the shape library,
 # about picture and help page sit beside the native plug-in), QM_SCENE (the night scene's
 # folder), QM_WORK (a scratch folder that keeps its own Wine prefix between runs). DISPLAY is
-# used when set; otherwise the test starts an Xvfb of its own.
+# used when set; otherwise the test starts an Xvfb of its own on a free display.
 set -uo pipefail
 : "${QM_WINE:?}" "${QM_PLUGHOST:?}" "${QM_VELUNEFX:?}" "${QM_NATIVE_PLUGHOST:?}" "${QM_NATIVE_VELUNEFX:?}"
 : "${QM_SCENE:?}" "${QM_WORK:?}"
-export WINEPREFIX=$QM_WORK/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-wineserver=$(dirname "$QM_WINE")/wineserver
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-pass() { echo "ok: $*"; }
-
-xvfb_pid=
-cleanup() {
-  "$wineserver" -k 2>/dev/null
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
-}
-trap cleanup EXIT
-if [ -z "${DISPLAY:-}" ]; then
-  display=:$((200 + $$ % 300))
-  Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-  xvfb_pid=$!
-  export DISPLAY=$display
-  sleep 1
-fi
+. "$(dirname "${BASH_SOURCE[0]}")/../../tests/wine_env.sh"
+wine_display 1024x768x24
 
 for f in "$QM_PLUGHOST" "$QM_VELUNEFX" "$QM_NATIVE_PLUGHOST" "$QM_NATIVE_VELUNEFX" "$QM_SCENE/night.png"; do
   [ -f "$f" ] || { echo "missing $f"; exit 1; }
 done
-mkdir -p "$QM_WORK"
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-  timeout 300 "$QM_WINE" wineboot --init >/dev/null 2>&1 || { echo "cannot create the Wine prefix"; exit 1; }
-fi
+wine_prefix
 
 # The Windows plug-in with what ships beside it, taken from the native build.
 native_bin=$(dirname "$QM_NATIVE_VELUNEFX")
@@ -48,7 +28,6 @@ mkdir -p "$plugin" "$QM_WORK/run"
 cp "$QM_VELUNEFX" "$plugin/VeluneFx.aex"
 cp -r "$native_bin/pattern" "$native_bin/bokeh" "$native_bin/help" "$plugin/"
 run=$QM_WORK/run
-winpath() { echo "Z:$1" | tr / '\\'; }
 
 convert -size 81x81 xc:black -fill white -draw "point 40,40" PNG24:"$run/point.png"
 convert -size 81x81 xc:black -fill white -draw "point 40,40" -fill "rgb(255,120,40)" -draw "point 20,60" \
