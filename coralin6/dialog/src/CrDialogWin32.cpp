@@ -12,15 +12,13 @@
 
 #include "WnAtom/WnAtoms.h"
 #include "coralin/CrDialogController.h"
+#include "platform/win32_subclass.h"
 
 namespace coralin {
 namespace {
 
 using qm::platform::DialogView;
 using qm::platform::MouseEvent;
-
-const char kPartProp[] = "qm.coralin.part";
-const char kProcProp[] = "qm.coralin.proc";
 
 struct Tip {
   int id;
@@ -67,14 +65,6 @@ void BlitBgrx(HDC dc, int x, int y, int w, int h, const uint8_t* px) {
 class SettingsPart final : public qm::platform::NativeDialogPart {
  public:
   explicit SettingsPart(CrDialogController& c) : c_(c) {}
-  ~SettingsPart() {
-    for (HWND w : subclassed_) {
-      if (!IsWindow(w)) continue;
-      SetWindowLongPtrA(w, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(GetPropA(w, kProcProp)));
-      RemovePropA(w, kProcProp);
-      RemovePropA(w, kPartProp);
-    }
-  }
 
   bool OnMessage(DialogView& view, qm::platform::NativeWindow dialog, uint32_t msg, uintptr_t wp, intptr_t lp,
                  intptr_t& result) override {
@@ -144,14 +134,7 @@ class SettingsPart final : public qm::platform::NativeDialogPart {
         dlg, kIdQualitySlider, module, [this](int v) { c_.SetSliderValue(kIdQualitySlider, v); });
     smoothing_ = std::make_unique<wn::WnCrSliderAtom>(
         dlg, kIdSmoothingSlider, module, [this](int v) { c_.SetSliderValue(kIdSmoothingSlider, v); });
-    for (int id : {kIdMaskThumbnail, kIdQualitySlider, kIdSmoothingSlider}) {
-      HWND item = GetDlgItem(dlg, id);
-      if (!item) continue;
-      SetPropA(item, kPartProp, this);
-      SetPropA(item, kProcProp, reinterpret_cast<HANDLE>(GetWindowLongPtrA(item, GWLP_WNDPROC)));
-      SetWindowLongPtrA(item, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&SettingsPart::ItemProc));
-      subclassed_.push_back(item);
-    }
+    for (int id : {kIdMaskThumbnail, kIdQualitySlider, kIdSmoothingSlider}) controls_.Add(dlg, id);
     tips_ = std::make_unique<wn::WnTooltips>(dlg);
     const bool planes = c_.HasExtraPlanes();
     for (const Tip& t : kTips) {
@@ -162,16 +145,6 @@ class SettingsPart final : public qm::platform::NativeDialogPart {
       // Without extra planes the radios are disabled and only the dialog hears the mouse.
       if (radio && !planes) tips_->attach_disabled(control, pointed ? kNoPlanes : t.text);
     }
-  }
-
-  static LRESULT CALLBACK ItemProc(HWND item, UINT msg, WPARAM wp, LPARAM lp) {
-    auto* self = static_cast<SettingsPart*>(GetPropA(item, kPartProp));
-    const auto old = reinterpret_cast<WNDPROC>(GetPropA(item, kProcProp));
-    if (self && self->view_) {
-      LRESULT r = 0;
-      if (self->ItemMessage(item, GetDlgCtrlID(item), msg, wp, lp, r)) return r;
-    }
-    return old ? CallWindowProcA(old, item, msg, wp, lp) : DefWindowProcA(item, msg, wp, lp);
   }
 
   wn::WnCrSliderAtom* Slider(int id) {
@@ -276,11 +249,14 @@ class SettingsPart final : public qm::platform::NativeDialogPart {
   DialogView* view_ = nullptr;
   HWND dlg_ = nullptr;
   LONG minWidth_ = 0, minHeight_ = 0;
-  std::vector<HWND> subclassed_;
   std::unique_ptr<wn::WnTooltips> tips_;
   std::unique_ptr<wn::WnCrPreviewAtom> panes_[2];
   std::unique_ptr<wn::WnCrSliderAtom> quality_, smoothing_;
   HCURSOR hand_ = nullptr, grab_ = nullptr, zoomIn_ = nullptr, zoomOut_ = nullptr;
+  // Last, so that the placeholders get their own procedures back before the atoms go.
+  qm::platform::SubclassedControls controls_{[this](HWND item, int id, UINT m, WPARAM wp, LPARAM lp, LRESULT& r) {
+    return view_ && ItemMessage(item, id, m, wp, lp, r);
+  }};
 };
 
 // The about box: client sized to the splash and its frame, the splash at (1, 1).

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "ConversionDialogParts.h"
+#include "platform/win32_subclass.h"
 #include "tessaro/DibRows.h"
 
 namespace tessaro::plugin {
@@ -13,8 +14,6 @@ namespace {
 
 using qm::platform::DialogView;
 
-const char kPartProp[] = "qm.tessaro.part";
-const char kProcProp[] = "qm.tessaro.proc";
 const int kDrawn[] = {kPreviewItem, kHistogramItem, kZoomItem};
 
 // Around a picture that does not fill its control.
@@ -58,14 +57,6 @@ class ConversionPart final : public qm::platform::NativeDialogPart {
  public:
   ConversionPart(const ConversionPictures& pictures, qm::platform::DialogController& controller)
       : pictures_(pictures), controller_(controller) {}
-  ~ConversionPart() {
-    for (HWND w : subclassed_) {
-      if (!IsWindow(w)) continue;
-      SetWindowLongPtrA(w, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(GetPropA(w, kProcProp)));
-      RemovePropA(w, kProcProp);
-      RemovePropA(w, kPartProp);
-    }
-  }
 
   bool OnMessage(DialogView& view, qm::platform::NativeWindow dialog, uint32_t msg, uintptr_t, intptr_t,
                  intptr_t&) override {
@@ -77,24 +68,7 @@ class ConversionPart final : public qm::platform::NativeDialogPart {
 
  private:
   void Attach(HWND dlg) {
-    for (int id : kDrawn) {
-      HWND item = GetDlgItem(dlg, id);
-      if (!item) continue;
-      SetPropA(item, kPartProp, this);
-      SetPropA(item, kProcProp, reinterpret_cast<HANDLE>(GetWindowLongPtrA(item, GWLP_WNDPROC)));
-      SetWindowLongPtrA(item, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&ConversionPart::ItemProc));
-      subclassed_.push_back(item);
-    }
-  }
-
-  static LRESULT CALLBACK ItemProc(HWND item, UINT msg, WPARAM wp, LPARAM lp) {
-    auto* self = static_cast<ConversionPart*>(GetPropA(item, kPartProp));
-    const auto old = reinterpret_cast<WNDPROC>(GetPropA(item, kProcProp));
-    if (self) {
-      LRESULT r = 0;
-      if (self->ItemMessage(item, GetDlgCtrlID(item), msg, wp, lp, r)) return r;
-    }
-    return old ? CallWindowProcA(old, item, msg, wp, lp) : DefWindowProcA(item, msg, wp, lp);
+    for (int id : kDrawn) controls_.Add(dlg, id);
   }
 
   bool ItemMessage(HWND item, int id, UINT msg, WPARAM wp, LPARAM lp, LRESULT& r) {
@@ -141,7 +115,8 @@ class ConversionPart final : public qm::platform::NativeDialogPart {
   const ConversionPictures& pictures_;
   qm::platform::DialogController& controller_;
   DialogView* view_ = nullptr;
-  std::vector<HWND> subclassed_;
+  qm::platform::SubclassedControls controls_{
+      [this](HWND item, int id, UINT m, WPARAM wp, LPARAM lp, LRESULT& r) { return ItemMessage(item, id, m, wp, lp, r); }};
 };
 
 }  // namespace
