@@ -8,7 +8,7 @@ as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
 
 packages=(
   build-essential cmake ninja-build pkg-config python3 git ca-certificates
-  libjpeg62-turbo-dev libtiff-dev libpng-dev zlib1g-dev
+  libjpeg62-turbo-dev libtiff-dev libpng-dev zlib1g-dev libdeflate-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   mingw-w64 wine64 xvfb xauth

@@ -2,10 +2,14 @@
 
 #include <png.h>
 #include <zlib.h>
+#if defined(QM_HAVE_LIBDEFLATE)
+#include <libdeflate.h>
+#endif
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <stdexcept>
 
 #include "png_errors.h"
@@ -185,15 +189,66 @@ ExifFields ReadExifFields(const std::vector<uint8_t>& block) {
   return f;
 }
 
+// TIFF strips as zlib streams at zlib's default level, one compressor kept for them all.
+// Where the build has libdeflate (as the system's libtiff does) it makes the streams: several
+// times faster than zlib at the same level, and the strips decode the same.
+class StripPacker {
+ public:
+  StripPacker() {
+#if defined(QM_HAVE_LIBDEFLATE)
+    c_ = libdeflate_alloc_compressor(6);
+    if (!c_) throw std::bad_alloc();
+#else
+    if (deflateInit(&z_, 6) != Z_OK) throw std::bad_alloc();
+#endif
+  }
+  ~StripPacker() {
+#if defined(QM_HAVE_LIBDEFLATE)
+    libdeflate_free_compressor(c_);
+#else
+    deflateEnd(&z_);
+#endif
+  }
+  StripPacker(const StripPacker&) = delete;
+  StripPacker& operator=(const StripPacker&) = delete;
+
+  bool Pack(std::vector<uint8_t>& raw, std::vector<uint8_t>& packed) {
+#if defined(QM_HAVE_LIBDEFLATE)
+    packed.resize(libdeflate_zlib_compress_bound(c_, raw.size()));
+    const size_t n = libdeflate_zlib_compress(c_, raw.data(), raw.size(), packed.data(), packed.size());
+#else
+    packed.resize(deflateBound(&z_, static_cast<uLong>(raw.size())));
+    z_.next_in = raw.data();
+    z_.avail_in = static_cast<uInt>(raw.size());
+    z_.next_out = packed.data();
+    z_.avail_out = static_cast<uInt>(packed.size());
+    const size_t n = deflate(&z_, Z_FINISH) == Z_STREAM_END ? z_.total_out : 0;
+    deflateReset(&z_);
+#endif
+    packed.resize(n);
+    return n != 0;
+  }
+
+ private:
+#if defined(QM_HAVE_LIBDEFLATE)
+  libdeflate_compressor* c_ = nullptr;
+#else
+  z_stream z_{};
+#endif
+};
+
 void WriteRgbTiff(const std::string& path, const RgbImage& img, const RasterExtras& extras) {
   CheckImage(img);
   const ExifFields exif = ReadExifFields(extras.exif);
   const bool big = exif.bigEndian;
   TiffBuilder t(big);
   const size_t rowBytes = img.RowBytes();
-  const int32_t rowsPerStrip = std::max<int32_t>(1, static_cast<int32_t>((256u << 10) / rowBytes));
+  // About 8 KB a strip, as libtiff chooses by default: the compressor's tables and the strip
+  // stay in the cache, which on a large image makes the deflating markedly faster.
+  const int32_t rowsPerStrip = std::max<int32_t>(1, static_cast<int32_t>((8u << 10) / rowBytes));
   std::vector<uint32_t> offsets, counts;
   std::vector<uint8_t> raw, packed;
+  StripPacker packer;
   for (int32_t y0 = 0; y0 < img.height; y0 += rowsPerStrip) {
     const int32_t rows = std::min(rowsPerStrip, img.height - y0);
     raw.assign(img.pixels.begin() + static_cast<ptrdiff_t>(rowBytes * static_cast<size_t>(y0)),
@@ -205,13 +260,9 @@ void WriteRgbTiff(const std::string& path, const RgbImage& img, const RasterExtr
       if (hostLittle == big)
         for (size_t i = 0; i + 1 < raw.size(); i += 2) std::swap(raw[i], raw[i + 1]);
     }
-    uLongf n = compressBound(static_cast<uLong>(raw.size()));
-    packed.resize(n);
-    if (compress2(packed.data(), &n, raw.data(), static_cast<uLong>(raw.size()), 6) != Z_OK)
-      throw std::runtime_error(path + ": cannot compress");
-    packed.resize(n);
+    if (!packer.Pack(raw, packed)) throw std::runtime_error(path + ": cannot compress");
     offsets.push_back(t.Offset());
-    counts.push_back(static_cast<uint32_t>(n));
+    counts.push_back(static_cast<uint32_t>(packed.size()));
     t.Put(packed);
     t.Align();
   }
