@@ -53,6 +53,8 @@ const char kUsage[] =
     "                            press ID | set ID TEXT | pick ID N (entries from 0)\n"
     "                            read ID | list ID | place ID | tip ID   (reported on stderr)\n"
     "                            mouse ID down|move|up X Y [ctrl] [shift] | size W H\n"
+    "                            move ID X Y (drag window ID to screen pixel X, Y: 0 the\n"
+    "                            dialog, else one of its own windows by number)\n"
     "                            close | default | busy ACTION (while the plug-in works)\n"
     "                          lines starting with # are comments; then every dialog gets Enter\n"
     "  --save-as PATH          answer the system save-file dialog with PATH (else: cancel)\n"

@@ -348,3 +348,28 @@ TEST(UiScriptSession, KeysHeadlesslyAreTheCloseBoxAndEnterAndTheFocusIsReadOnWin
             "plughost: ui focus: 1054\n"
             "plughost: ui focus: 1056\n");
 }
+
+TEST(UiScriptSession, MoveReachesThePlugInAsADragOfTheWindowNotAsEnter) {
+  const UiAction m = Parse("move 900 -20 35");
+  EXPECT_EQ(m.kind, UiAction::Kind::Move);
+  EXPECT_EQ(m.id, 900);
+  EXPECT_EQ(m.x, -20);  // a window may be dragged partly off the screen
+  EXPECT_EQ(m.y, 35);
+  EXPECT_TRUE(Parse("busy move 0 10 10").busy);
+  EXPECT_EQ(Refusal("move 900 10"), "move needs y");
+  EXPECT_EQ(Refusal("move dialog 10 10"), "move needs a window id, not \"dialog\"");
+  EXPECT_EQ(Refusal("move 0 1 2 3"), "unexpected \"3\" after move");
+  // Through the headless interface: the window and its new corner, and the session goes on.
+  UiScript script({Parse("move 0 140 60"), Parse("press 2")}, nullptr);
+  const QmHeadlessHost* host = script.HeadlessHost();
+  QmHeadlessDialog shown{"CONVERSION", "Tessaro", 0, 0, 0, nullptr, 0};
+  QmHeadlessAction out{};
+  host->next(host->context, &shown, 0, &out);
+  EXPECT_EQ(out.kind, QM_DO_MOVE);
+  EXPECT_EQ(out.id, 0);
+  EXPECT_EQ(out.x, 140);
+  EXPECT_EQ(out.y, 60);
+  host->next(host->context, &shown, 0, &out);
+  EXPECT_EQ(out.kind, QM_DO_PRESS);
+  EXPECT_EQ(out.id, 2);
+}

@@ -254,6 +254,34 @@ std::vector<int> Placed(const std::string& report, int id) {
   return v;
 }
 
+// Every "plughost: ui place ID" reading of a report, in order: left and top.
+std::vector<std::pair<int, int>> Corners(const std::string& report, int id) {
+  const std::string key = "plughost: ui place " + std::to_string(id) + ": ";
+  std::vector<std::pair<int, int>> v;
+  for (size_t at = report.find(key); at != std::string::npos; at = report.find(key, at + 1)) {
+    int l = 0, t = 0;
+    if (std::sscanf(report.c_str() + at + key.size(), "%d %d", &l, &t) == 2) v.emplace_back(l, t);
+  }
+  return v;
+}
+
+// The numbers of a settings file's "KEY = N" lines.
+int Setting(const std::string& ini, const std::string& key) {
+  const std::string k = "\n" + key + " = ";
+  const size_t at = ini.find(k);
+  return at == std::string::npos ? -99999 : std::atoi(ini.c_str() + at + k.size());
+}
+
+// A session of drags, for a dialog `width` pixels wide from the corner (100, 50): the dialog
+// to (20, 30), the glued preview beside it 6 pixels off (it snaps back), then 250 pixels left
+// and down (it stays and comes loose), the dialog to (60, 40) without it, and OK.
+std::string DragSession(int width, const std::string& ok) {
+  const int gx = 20 + width;
+  return "place 900\nmove 0 20 30\nplace 900\nmove 900 " + std::to_string(gx + 6) + " 26\nplace 900\nmove 900 " +
+         std::to_string(gx - 250) + " 280\nplace 900\nmove 0 60 40\nplace 900\n" + ok;
+}
+constexpr char kDialogAt100And50[] = "[GeneralSettings]\nDialogPositionX = 100\nDialogPositionY = 50\n";
+
 // What the preview painter puts around a picture that does not fill its control.
 bool Surround(const uint8_t* p) { return p[0] == 48 && p[1] == 48 && p[2] == 48; }
 // The system's face colours (Wine's and the classic one): what an unpainted control shows.
@@ -398,4 +426,74 @@ TEST_F(DialogSession, APlaceOffTheScreenIsPulledBackALooseWindowStaysAndCancelKe
   EXPECT_NE(ini.find("\nPreviewVisible = 0\n"), std::string::npos) << ini;
   EXPECT_NE(ini.find("\nDialogPositionX = 337\nDialogPositionY = 0\n"), std::string::npos) << ini;
   EXPECT_NE(ini.find("\nInfoGlued = 0\nInfoPositionX = 10\nInfoPositionY = 20\n"), std::string::npos) << ini;
+}
+
+TEST_F(DialogSession, DraggedWindowsFollowSnapBackOrComeLooseAndOkKeepsWhereTheyAre) {
+  Write(Ini(), kDialogAt100And50);
+  Result r = Open("d.png", DragSession(687, "press 1\n"));
+  ASSERT_EQ(r.status, 0) << r.err;
+  // Glued beside the dialog, following it; back beside it from 6 pixels off; left where it
+  // was dropped 250 pixels away, and no longer following.
+  EXPECT_EQ(Corners(r.err, 900),
+            (std::vector<std::pair<int, int>>{{787, 50}, {707, 30}, {707, 30}, {457, 280}, {457, 280}}))
+      << r.err;
+  const std::string ini = Slurp(Ini());
+  for (const char* line : {"DialogPositionX = 60\n", "DialogPositionY = 40\n", "PreviewGlued = 0\n",
+                           "PreviewPositionX = 457\n", "PreviewPositionY = 280\n", "PreviewPositionXend = 766\n",
+                           "PreviewPositionYend = 735\n", "InfoGlued = 1\n", "InfoPositionX = 457\n",
+                           "InfoPositionY = 735\n"})
+    EXPECT_NE(ini.find(std::string("\n") + line), std::string::npos) << line << ini;
+}
+
+namespace {
+
+// One drag session on one system, with what it depends on there: the dialog's outer width
+// (where the glued preview opens beside it) and the preview's outer size.
+struct Drags {
+  int width = 0, previewWidth = 0, previewHeight = 0;
+  std::vector<std::pair<int, int>> corners;  // the preview's, less the dialog's width
+  std::vector<int> keys;                     // the settings file's window keys, likewise relative
+};
+
+void Drag(bool windows, const std::string& name, Drags& d) {
+  Screen s(name, windows);
+  std::ofstream(s / "Tessaro.ini", std::ios::binary) << kDialogAt100And50;
+  Result probe = s.Open("place 900\npress 2\n", "p.png");
+  ASSERT_NE(probe.status, 124) << "left waiting: " << probe.err;
+  const std::vector<int> glued = Placed(probe.err, 900);
+  ASSERT_EQ(glued.size(), 4u) << probe.err;
+  EXPECT_EQ(glued[1], 50) << probe.err;
+  d.width = glued[0] - 100;
+  d.previewWidth = glued[2];
+  d.previewHeight = glued[3];
+  ASSERT_GT(d.width, 0) << probe.err;
+  Result r = s.Open(DragSession(d.width, "press 1\n"), "d.png");
+  ASSERT_EQ(r.status, 0) << r.err;
+  for (auto [l, t] : Corners(r.err, 900)) d.corners.emplace_back(l - d.width, t);
+  const std::string ini = Slurp(s / "Tessaro.ini");
+  const int px = Setting(ini, "PreviewPositionX"), pyEnd = Setting(ini, "PreviewPositionYend");
+  d.keys = {Setting(ini, "DialogPositionX"), Setting(ini, "DialogPositionY"), Setting(ini, "DialogOrientation"),
+            Setting(ini, "PreviewVisible"), Setting(ini, "PreviewGlued"), px - d.width,
+            Setting(ini, "PreviewPositionY"), Setting(ini, "PreviewPositionXend") - px - d.previewWidth,
+            pyEnd - Setting(ini, "PreviewPositionY") - d.previewHeight, Setting(ini, "InfoVisible"),
+            Setting(ini, "InfoGlued"), Setting(ini, "InfoPositionX") - px, Setting(ini, "InfoPositionY") - pyEnd};
+}
+
+}  // namespace
+
+TEST(TessaroDialogOnScreen, DraggedWindowsFollowSnapBackOrComeLooseAsInTheNativeSession) {
+  Drags here;
+  Drag(!kWine.empty(), "drag", here);
+  if (HasFatalFailure()) return;
+  // The system's frames and fonts size the windows; where they go for the drags does not
+  // depend on it.
+  const std::vector<std::pair<int, int>> followed{{100, 50}, {20, 30}, {20, 30}, {-230, 280}, {-230, 280}};
+  EXPECT_EQ(here.corners, followed);
+  const std::vector<int> kept{60, 40, 1, 1, 0, -230, 280, 0, 0, 0, 1, 0, 0};
+  EXPECT_EQ(here.keys, kept);
+  if (kWine.empty()) return;
+  Drags native;
+  Drag(false, "drag_native", native);
+  EXPECT_EQ(here.corners, native.corners);
+  EXPECT_EQ(here.keys, native.keys);
 }

@@ -46,6 +46,12 @@ std::vector<HWND> PartsOf(HWND dlg) {
   return search.found;
 }
 
+HWND PartOf(HWND dlg, int number) {
+  for (HWND part : PartsOf(dlg))
+    if (reinterpret_cast<intptr_t>(GetPropA(part, qm::platform::kDialogPartProperty)) == number) return part;
+  return nullptr;
+}
+
 HWND ItemOf(HWND dlg, int id) {
   if (HWND item = GetDlgItem(dlg, id)) return item;
   for (HWND part : PartsOf(dlg))
@@ -244,11 +250,10 @@ void Perform(HWND dlg, const UiAction& a) {
   HWND item = a.id ? ItemOf(dlg, a.id) : nullptr;
   // A part's number stands for its close box.
   if (item == nullptr && a.kind == UiAction::Kind::Press)
-    for (HWND part : PartsOf(dlg))
-      if (reinterpret_cast<intptr_t>(GetPropA(part, qm::platform::kDialogPartProperty)) == a.id) {
-        PostMessageA(part, WM_CLOSE, 0, 0);
-        return;
-      }
+    if (HWND part = PartOf(dlg, a.id)) {
+      PostMessageA(part, WM_CLOSE, 0, 0);
+      return;
+    }
   switch (a.kind) {
     case K::Press: {
       char cls[32] = {};
@@ -285,6 +290,15 @@ void Perform(HWND dlg, const UiAction& a) {
       SetWindowPos(dlg, nullptr, 0, 0, w.right - w.left, w.bottom - w.top, SWP_NOMOVE | SWP_NOZORDER);
       break;
     }
+    case K::Move:
+      // What the window sees of a drag by its caption: the size-move loop's start, the move
+      // itself, the loop's end.
+      if (HWND w = a.id == 0 ? dlg : PartOf(dlg, a.id)) {
+        SendMessageA(w, WM_ENTERSIZEMOVE, 0, 0);
+        SetWindowPos(w, nullptr, a.x, a.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        SendMessageA(w, WM_EXITSIZEMOVE, 0, 0);
+      }
+      break;
     case K::Close: PostMessageA(dlg, WM_CLOSE, 0, 0); break;
     case K::Key: {
       // To the control with the focus, through the dialog's own loop (which moves the focus

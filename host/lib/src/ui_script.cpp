@@ -114,6 +114,9 @@ bool ParseUiLine(const std::string& raw, std::optional<UiAction>& action, std::s
       why = "size takes a positive width and height";
       return false;
     }
+  } else if (verb == "move") {
+    a.kind = K::Move;
+    if (!number("a window id", a.id) || !number("x", a.x) || !number("y", a.y)) return false;
   } else if (verb == "shot") {
     a.kind = K::Shot;
     a.text = line;
@@ -382,6 +385,7 @@ void UiScript::NextFor(void* context, const QmHeadlessDialog* shown, int32_t bus
     case K::Pick: out->kind = QM_DO_PICK; break;
     case K::Mouse: out->kind = QM_DO_MOUSE; break;
     case K::Size: out->kind = QM_DO_SIZE; break;
+    case K::Move: out->kind = QM_DO_MOVE; break;
     case K::Close: out->kind = QM_DO_CLOSE; break;
     default: out->kind = QM_DO_DEFAULT; break;
   }

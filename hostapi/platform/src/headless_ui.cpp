@@ -222,6 +222,15 @@ class HeadlessView final : public DialogView {
     controller_.OnCommand(*this, id, kNotifyClicked);
   }
 
+  // A drag of the dialog (0) or of a part by its caption: the window keeps its size, and the
+  // controller hears of the new place as from a user's drag.
+  void Move(int part, int32_t x, int32_t y) {
+    if (part != 0 && !parts_.count(part)) return;
+    const ItemRect was = PartPlace(part);
+    PlacePart(part, {x, y, was.width, was.height});
+    controller_.OnPartMoved(*this, part, PartPlace(part));
+  }
+
   void Apply(const QmHeadlessAction& a) {
     switch (a.kind) {
       case QM_DO_PRESS: Press(a.id); break;
@@ -249,6 +258,7 @@ class HeadlessView final : public DialogView {
         break;
       }
       case QM_DO_SIZE: controller_.OnSize(*this, a.x, a.y); break;
+      case QM_DO_MOVE: Move(a.id, a.x, a.y); break;
       case QM_DO_DEFAULT:
         if (int id = DefaultButton()) Press(id);
         else controller_.OnClose(*this);

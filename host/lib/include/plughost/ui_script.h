@@ -14,6 +14,9 @@
 //   place ID              report where a control sits (pixels; ID 0: the dialog's client size)
 //   mouse ID down|move|up X Y [ctrl] [shift]   the mouse in a control, at its pixel (X, Y)
 //   size W H              resize the dialog's client area
+//   move ID X Y           drag a window by its caption so its top left corner is at screen
+//                         pixel (X, Y): ID 0 the dialog, else one of its own windows by its
+//                         number (as place ID reports it)
 //   shot FILE             save a picture of the dialog as shown, as PNG (Windows; a headless
 //                         dialog has no pixels and only says so)
 //   tip ID                report the control's tooltip text (Windows; likewise)
@@ -44,11 +47,11 @@ namespace plughost {
 enum UiKey : int32_t { kUiKeyTab = 1, kUiKeyEscape = 2, kUiKeyEnter = 3 };
 
 struct UiAction {
-  enum class Kind { Press, Set, Pick, Read, List, Place, Mouse, Size, Close, Default, Shot, Tip, Key, Focus };
+  enum class Kind { Press, Set, Pick, Read, List, Place, Mouse, Size, Close, Default, Shot, Tip, Key, Focus, Move };
   Kind kind = Kind::Default;
   int32_t id = 0;
   int32_t value = 0;  // list entry, the mouse event (QM_MOUSE_) or the key (UiKey)
-  int32_t x = 0, y = 0;
+  int32_t x = 0, y = 0;  // mouse: in the control; size: the client size; move: on the screen
   int32_t keys = 0;   // QM_KEY_ bits
   std::string text;
   bool busy = false;  // may happen while the plug-in works

@@ -43,6 +43,7 @@ enum {
   QM_DO_SIZE,         // resize the dialog's client area to x by y pixels
   QM_DO_CLOSE,        // the close box (or Escape)
   QM_DO_DEFAULT,      // Enter
+  QM_DO_MOVE,         // drag window `id` (0 the dialog, else one of its parts) to screen (x, y)
 };
 enum { QM_MOUSE_DOWN = 1, QM_MOUSE_MOVE = 2, QM_MOUSE_UP = 3 };
 enum { QM_KEY_CTRL = 1, QM_KEY_SHIFT = 2 };
