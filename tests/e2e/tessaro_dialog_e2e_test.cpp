@@ -479,6 +479,15 @@ void Drag(bool windows, const std::string& name, Drags& d) {
             Setting(ini, "InfoGlued"), Setting(ini, "InfoPositionX") - px, Setting(ini, "InfoPositionY") - pyEnd};
 }
 
+// "plughost: ui focus: N" readings in order.
+std::vector<int> Focus(const std::string& report) {
+  const std::string key = "plughost: ui focus: ";
+  std::vector<int> v;
+  for (size_t at = report.find(key); at != std::string::npos; at = report.find(key, at + 1))
+    v.push_back(std::atoi(report.c_str() + at + key.size()));
+  return v;
+}
+
 }  // namespace
 
 TEST(TessaroDialogOnScreen, DraggedWindowsFollowSnapBackOrComeLooseAsInTheNativeSession) {
@@ -496,4 +505,25 @@ TEST(TessaroDialogOnScreen, DraggedWindowsFollowSnapBackOrComeLooseAsInTheNative
   Drag(false, "drag_native", native);
   EXPECT_EQ(here.corners, native.corners);
   EXPECT_EQ(here.keys, native.keys);
+}
+
+TEST(TessaroDialogOnScreen, TabMovesInsideThePreviewWindowWhereEnterAndEscapeAreTheDialogs) {
+  // A click on a switch of the preview window gives it the focus (clicked twice, the switch
+  // stays as it was): then Tab, and Enter, which is the dialog's OK, so the Cancel after it
+  // is never taken.
+  const std::string into = "press 813\npress 813\n";
+  Screen s("keys", !kWine.empty());
+  Result ok = s.Open(into + "focus\nkey tab\nfocus\nkey tab\nfocus\nkey enter\npress 2\n", "k.png");
+  EXPECT_NE(ok.status, 124) << "left waiting: " << ok.err;
+  EXPECT_EQ(ok.status, 0) << "Enter in the preview window is OK: " << ok.err;
+  EXPECT_TRUE(fs::exists(s / "k.png"));
+  Result cancel = s.Open(into + "key escape\npress 1\n", "c.png");
+  EXPECT_EQ(cancel.status, 4) << "Escape in the preview window is Cancel: " << cancel.err;
+  EXPECT_FALSE(fs::exists(s / "c.png"));
+  if (!s.Windows()) {
+    EXPECT_TRUE(Has(ok.err, "plughost: ui key tab: a headless dialog has no focus\n")) << ok.err;
+    return;
+  }
+  // The switches in the order of the window's template: focus area, colour managed, 100% view.
+  EXPECT_EQ(Focus(ok.err), (std::vector<int>{813, 814, 815})) << ok.err;
 }

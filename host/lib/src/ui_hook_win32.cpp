@@ -52,6 +52,15 @@ HWND PartOf(HWND dlg, int number) {
   return nullptr;
 }
 
+// The dialog or the part of it that holds window `w`, if any.
+HWND HolderOf(HWND dlg, HWND w) {
+  if (!dlg || !w) return nullptr;
+  if (w == dlg || IsChild(dlg, w)) return dlg;
+  for (HWND part : PartsOf(dlg))
+    if (w == part || IsChild(part, w)) return part;
+  return nullptr;
+}
+
 HWND ItemOf(HWND dlg, int id) {
   if (HWND item = GetDlgItem(dlg, id)) return item;
   for (HWND part : PartsOf(dlg))
@@ -305,7 +314,7 @@ void Perform(HWND dlg, const UiAction& a) {
       // on Tab, cancels on Escape and presses the default button on Enter).
       const WPARAM vk = a.value == kUiKeyTab ? VK_TAB : a.value == kUiKeyEscape ? VK_ESCAPE : VK_RETURN;
       HWND focus = GetFocus();
-      HWND target = focus && (focus == dlg || IsChild(dlg, focus)) ? focus : dlg;
+      HWND target = HolderOf(dlg, focus) ? focus : dlg;
       const LPARAM scan = static_cast<LPARAM>(MapVirtualKeyA(static_cast<UINT>(vk), 0)) << 16;
       PostMessageA(target, WM_KEYDOWN, vk, scan | 1);
       PostMessageA(target, WM_KEYUP, vk, scan | 1 | (LPARAM{3} << 30));
@@ -492,9 +501,11 @@ UiScript::Win32Hook::Win32Hook(UiScript& script) {
   script.SetTipReader([](int32_t id) { return ReadTip(g_shotDialog, id); });
   script.SetFocusReader([]() -> std::optional<int32_t> {
     HWND focus = GetFocus();
-    if (!g_shotDialog || !focus || !IsChild(g_shotDialog, focus)) return std::nullopt;
+    // The dialog's controls and those of its parts alike.
+    HWND holder = HolderOf(g_shotDialog, focus);
+    if (!holder || focus == holder) return std::nullopt;
     // An edit inside a drop list stands for the list.
-    while (GetParent(focus) != g_shotDialog) focus = GetParent(focus);
+    while (GetParent(focus) != holder) focus = GetParent(focus);
     return GetDlgCtrlID(focus);
   });
   g_hook = SetWindowsHookExA(WH_CALLWNDPROCRET, AfterMessage, nullptr, GetCurrentThreadId());

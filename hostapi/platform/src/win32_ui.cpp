@@ -22,6 +22,8 @@ void* g_module = nullptr;
 
 struct Session;
 INT_PTR CALLBACK PartProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+bool RoutePartKey(MSG& m);
+void WatchPartKeys();
 
 // What a part window carries: its session and its number.
 struct PartInfo {
@@ -127,6 +129,7 @@ class Win32View final : public DialogView {
         deferred_.push_back(m);
         continue;
       }
+      if (RoutePartKey(m)) continue;
       if (!IsDialogMessageA(hwnd_, &m)) {
         TranslateMessage(&m);
         DispatchMessageA(&m);
@@ -144,6 +147,7 @@ class Win32View final : public DialogView {
                                 reinterpret_cast<LPARAM>(info.get()));
     if (!w) return false;
     parts_.push_back({part, w, std::move(info)});
+    WatchPartKeys();
     return true;
   }
   void ShowPart(int part, bool visible) override {
@@ -158,6 +162,13 @@ class Win32View final : public DialogView {
   void PlacePart(int part, const ItemRect& r) override {
     HWND w = part == 0 ? hwnd_ : Part(part);
     if (w) SetWindowPos(w, nullptr, r.left, r.top, r.width, r.height, SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+
+  // The part that is, or holds, window `w`.
+  HWND PartHolding(HWND w) const {
+    for (const Held& p : parts_)
+      if (w == p.window || IsChild(p.window, w)) return p.window;
+    return nullptr;
   }
 
  private:
@@ -194,6 +205,55 @@ struct Session {
   std::unique_ptr<Win32View> view;
   NativeDialogPart* part;
 };
+
+// Keys in the parts. The modal loop offers each message to the dialog's IsDialogMessage
+// alone, which leaves windows outside the dialog to themselves. While a dialog with parts is
+// up, a message filter hook (IsDialogMessage calls it first) hands a key aimed at a part to
+// that part's own dialog keys (Tab moves inside it), and Enter and Escape to the dialog's
+// (its default button and Cancel, wherever the user is).
+std::vector<Session*> g_sessions;  // this thread's dialogs, innermost last
+HHOOK g_partKeys = nullptr;
+bool g_routing = false;  // IsDialogMessage below offers the message to the hook again
+
+// An open drop list closes on Enter and Escape; a push button with the focus is pressed by Enter.
+bool ControlTakes(MSG& m) {
+  const LRESULT code = SendMessageA(m.hwnd, WM_GETDLGCODE, m.wParam, reinterpret_cast<LPARAM>(&m));
+  if (code & DLGC_WANTMESSAGE) return true;
+  return m.wParam == VK_RETURN && (code & (DLGC_DEFPUSHBUTTON | DLGC_UNDEFPUSHBUTTON)) != 0;
+}
+
+bool RoutePartKey(MSG& m) {
+  if (g_routing || !m.hwnd || m.message < WM_KEYFIRST || m.message > WM_KEYLAST) return false;
+  for (auto it = g_sessions.rbegin(); it != g_sessions.rend(); ++it) {
+    HWND part = (*it)->view ? (*it)->view->PartHolding(m.hwnd) : nullptr;
+    if (!part) continue;
+    HWND dlg = static_cast<HWND>((*it)->view->Window());
+    // A window the dialog opened over itself (a message box) has the keyboard.
+    if (!IsWindowEnabled(dlg)) return false;
+    g_routing = true;
+    BOOL done = FALSE;
+    if (m.message == WM_KEYDOWN && (m.wParam == VK_RETURN || m.wParam == VK_ESCAPE) && !ControlTakes(m)) {
+      MSG forDialog = m;
+      forDialog.hwnd = dlg;
+      done = IsDialogMessageA(dlg, &forDialog);
+    } else {
+      done = IsDialogMessageA(part, &m);
+    }
+    g_routing = false;
+    return done != FALSE;
+  }
+  return false;
+}
+
+LRESULT CALLBACK PartKeys(int code, WPARAM wp, LPARAM lp) {
+  if (code == MSGF_DIALOGBOX && lp && RoutePartKey(*reinterpret_cast<MSG*>(lp))) return TRUE;
+  return CallNextHookEx(g_partKeys, code, wp, lp);
+}
+
+// From a dialog's first part until the last dialog of the thread ends.
+void WatchPartKeys() {
+  if (!g_partKeys) g_partKeys = SetWindowsHookExA(WH_MSGFILTER, PartKeys, nullptr, GetCurrentThreadId());
+}
 
 void PlaceOverParent(HWND dlg) {
   HWND parent = GetParent(dlg);
@@ -306,8 +366,14 @@ intptr_t RunModalDialog(const char* templateName, NativeWindow parent, DialogCon
   bool numbered = templateName && *templateName;
   for (const char* c = templateName; numbered && *c; ++c) numbered = *c >= '0' && *c <= '9';
   LPCSTR name = numbered ? MAKEINTRESOURCEA(std::atoi(templateName)) : templateName;
+  g_sessions.push_back(&s);
   INT_PTR r = DialogBoxParamA(static_cast<HINSTANCE>(ResourceModule()), name,
                               static_cast<HWND>(parent), DialogProc, reinterpret_cast<LPARAM>(&s));
+  g_sessions.pop_back();
+  if (g_sessions.empty() && g_partKeys) {
+    UnhookWindowsHookEx(g_partKeys);
+    g_partKeys = nullptr;
+  }
   return r;
 }
 
