@@ -127,7 +127,9 @@ struct Writer {
   }
   void operator()(const char* name, const double& d, bool written) {
     if (!written) return;
-    char buf[64];
+    // Room for the largest double in full: a shorter buffer would cut the digits and write
+    // another number.
+    char buf[320];
     std::snprintf(buf, sizeof buf, "%.3f", d);
     Line(name, buf);
   }
