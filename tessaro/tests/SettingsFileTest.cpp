@@ -144,6 +144,11 @@ TEST(SettingsFile, WrittenReadAndWrittenAgainGivesTheSameBytes) {
   EXPECT_NE(once.find("\nInterpolationZoom = 1\nInterpolationZoomFactor = 2\n"), std::string::npos) << once;
   EXPECT_NE(once.find("Lamp = 1.2345; 1.0000; 1.0000; 0.5000\n"), std::string::npos);
   EXPECT_NE(once.find("\n[Punchy]\nWB = Camera\nCamera = Cloudy\n"), std::string::npos);
+
+  // A real written in full however large, not cut to another number.
+  SettingsFile huge = Parsed("[GeneralSettings]\nExposureIncrementLarge = 1e300\n");
+  EXPECT_EQ(Parsed(huge.Text()).general.Text(), huge.general.Text());
+  EXPECT_EQ(Parsed(huge.Text()).Text(), huge.Text());
 }
 
 TEST(SettingsFile, LongAndOddLinesAreReadSafely) {

@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <string>
 #include <utility>
 #include <vector>
@@ -92,6 +95,21 @@ TEST(WhiteBalance, EqualityByKindAndFourDecimals) {
   const auto clone = WBTemp(3100, 4).Clone();
   EXPECT_TRUE(*clone == WBTemp(3100, 4));
   EXPECT_EQ(WBCoef::Truncated(1.99999, 0.12345, 1, 2.5).Values(), (std::array<double, 4>{1.9999, 0.1234, 1, 2.5}));
+}
+
+TEST(WhiteBalance, FourDecimalsAsWrittenAreKeptThroughEveryRead) {
+  // Each coefficient a preset line can hold, read back from its own text, keeps its digits:
+  // 1.0029 is a hair below 1.0029 in binary, and a plain floor made it 1.0028.
+  int changed = 0;
+  for (int k = 0; k <= 80000; ++k) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.4f", k / 10000.0);
+    const double v = std::strtod(text, nullptr);
+    const std::string line = WBCoef::Truncated(v, 1, 1, 1).FileLine("p");
+    if (line.compare(4, std::strlen(text), text) != 0) ++changed;
+  }
+  EXPECT_EQ(changed, 0);
+  EXPECT_EQ(WBCoef::Truncated(1.00289999, 1, 1, 1).Values()[0], 1.0028) << "a value truly below is still cut";
 }
 
 TEST(WhiteBalance, Texts) {
