@@ -1,4 +1,5 @@
 #include "effect_command.h"
+#include "parse_whole.h"
 
 #include <cerrno>
 #include <cmath>
@@ -30,15 +31,6 @@ int Fail(int status, const std::string& why) {
   return status;
 }
 
-bool ParseLong(const std::string& s, long lo, long hi, long& out) {
-  char* end = nullptr;
-  errno = 0;
-  const long v = std::strtol(s.c_str(), &end, 10);
-  if (s.empty() || errno || *end || v < lo || v > hi) return false;
-  out = v;
-  return true;
-}
-
 // "A,B[,C,D]" as whole numbers.
 bool ParseList(const std::string& s, size_t count, long lo, long hi, std::vector<long>& out) {
   out.clear();
@@ -48,7 +40,7 @@ bool ParseList(const std::string& s, size_t count, long lo, long hi, std::vector
     const bool last = i + 1 == count;
     if (last != (comma == std::string::npos)) return false;
     long v = 0;
-    if (!ParseLong(s.substr(start, last ? std::string::npos : comma - start), lo, hi, v)) return false;
+    if (!ParseWhole(s.substr(start, last ? std::string::npos : comma - start), lo, hi, v)) return false;
     out.push_back(v);
     start = comma + 1;
   }
@@ -268,8 +260,8 @@ int EffectCommand(int argc, char** argv) {
       pick = std::make_pair(nums[0], nums[1]);
     } else if (a == "--downsample") {
       const size_t slash = v.find('/');
-      if (slash == std::string::npos || !ParseLong(v.substr(0, slash), 1, 1 << 16, dsNum) ||
-          !ParseLong(v.substr(slash + 1), 1, 1 << 16, dsDen))
+      if (slash == std::string::npos || !ParseWhole(v.substr(0, slash), 1, 1 << 16, dsNum) ||
+          !ParseWhole(v.substr(slash + 1), 1, 1 << 16, dsDen))
         return usage("--downsample takes N/D, both from 1");
     } else if (a == "--extent") {
       if (!ParseList(v, 4, 0, 30000, nums) || nums[2] <= nums[0] || nums[3] <= nums[1])
@@ -277,16 +269,16 @@ int EffectCommand(int argc, char** argv) {
       extent = nums;
     } else if (a == "--frames") {
       const size_t colon = v.find(':');
-      if (colon == std::string::npos || !ParseLong(v.substr(0, colon), 0, 999999, first) ||
-          !ParseLong(v.substr(colon + 1), 0, 999999, last) || last < first)
+      if (colon == std::string::npos || !ParseWhole(v.substr(0, colon), 0, 999999, first) ||
+          !ParseWhole(v.substr(colon + 1), 0, 999999, last) || last < first)
         return usage("--frames takes FIRST:LAST with FIRST <= LAST");
       frames = true;
     } else if (a == "--cancel-at") {
-      if (!ParseLong(v, 0, 100, cancelAt)) return usage("--cancel-at takes a percentage, 0 to 100");
+      if (!ParseWhole(v, 0, 100, cancelAt)) return usage("--cancel-at takes a percentage, 0 to 100");
     } else if (a == "--fail-handle") {
-      if (!ParseLong(v, 1, 1L << 30, failHandle)) return usage("--fail-handle takes a call number from 1");
+      if (!ParseWhole(v, 1, 1L << 30, failHandle)) return usage("--fail-handle takes a call number from 1");
     } else if (a == "--memory") {
-      if (!ParseLong(v, 1, 1 << 20, memoryMb)) return usage("--memory takes megabytes");
+      if (!ParseWhole(v, 1, 1 << 20, memoryMb)) return usage("--memory takes megabytes");
     } else if (a == "--progress") {
       if (v != "bar" && v != "log" && v != "quiet") return usage("--progress takes bar, log or quiet");
       progressMode = v == "bar" ? Progress::Mode::Bar : v == "log" ? Progress::Mode::Log : Progress::Mode::Quiet;

@@ -27,6 +27,7 @@
 #include "plughost/scripting_cli.h"
 #include "plughost/ui_script.h"
 #include "open_command.h"
+#include "parse_whole.h"
 
 using namespace plughost;
 
@@ -84,16 +85,6 @@ int Usage(const char* why) {
   std::fputs(kOpenUsage, stderr);
   std::fputs(kScriptingHelp, stderr);
   return kExitUsage;
-}
-
-// A whole number in [lo, hi], all of the text; anything else is a usage error.
-bool ParseInt(const char* s, long lo, long hi, int64_t& out) {
-  char* end = nullptr;
-  errno = 0;
-  const long v = std::strtol(s, &end, 10);
-  if (errno || end == s || *end || v < lo || v > hi) return false;
-  out = v;
-  return true;
 }
 
 bool ParseColour(const char* s, uint8_t (&rgb)[3]) {
@@ -181,7 +172,7 @@ int Filter(int argc, char** argv) {
     } else if (a == "--filter-case") {
       if (!(v = value("a number"))) return Usage(nullptr);
       int64_t fc = 0;
-      if (!ParseInt(v, 1, 7, fc)) return Usage("--filter-case takes 1 to 7");
+      if (!ParseWhole(v, 1, 7, fc)) return Usage("--filter-case takes 1 to 7");
       opt.filterCase = static_cast<int16_t>(fc);
     } else if (auto uiTook = ui.Take(argc, argv, i, why); uiTook != UiCommandLine::Arg::NotOurs) {
       if (uiTook == UiCommandLine::Arg::Bad) return Usage(why.c_str());
@@ -192,12 +183,12 @@ int Filter(int argc, char** argv) {
     } else if (a == "--cancel-after") {
       if (!(v = value("a row count"))) return Usage(nullptr);
       int64_t n = 0;
-      if (!ParseInt(v, 0, INT32_MAX, n)) return Usage("--cancel-after takes a row count");
+      if (!ParseWhole(v, 0, INT32_MAX, n)) return Usage("--cancel-after takes a row count");
       opt.cancelAfterRows = static_cast<int32_t>(n);
     } else if (a == "--advance-error") {
       if (!(v = value("a call number"))) return Usage(nullptr);
       int64_t n = 0;
-      if (!ParseInt(v, 1, INT32_MAX, n)) return Usage("--advance-error takes a call number from 1");
+      if (!ParseWhole(v, 1, INT32_MAX, n)) return Usage("--advance-error takes a call number from 1");
       opt.advanceErrorAt = static_cast<int32_t>(n);
     } else if (a == "--no-buffer-suite") {
       opt.withholdBufferProcs = true;
@@ -212,7 +203,7 @@ int Filter(int argc, char** argv) {
     } else if (a == "--memory") {
       if (!(v = value("megabytes"))) return Usage(nullptr);
       int64_t mb = 0;
-      if (!ParseInt(v, 0, 1 << 20, mb)) return Usage("--memory takes megabytes");
+      if (!ParseWhole(v, 0, 1 << 20, mb)) return Usage("--memory takes megabytes");
       opt.memoryLimit = mb << 20;
     } else if (a == "--host-version") {
       if (!(v = value("a version"))) return Usage(nullptr);
@@ -243,7 +234,7 @@ int Filter(int argc, char** argv) {
     } else if (a == "--resolution") {
       if (!(v = value("dots per inch"))) return Usage(nullptr);
       int64_t dpi = 0;
-      if (!ParseInt(v, 1, 32767, dpi)) return Usage("--resolution takes 1 to 32767 dots per inch");
+      if (!ParseWhole(v, 1, 32767, dpi)) return Usage("--resolution takes 1 to 32767 dots per inch");
       opt.resolution = static_cast<int32_t>(dpi);
     } else if (a == "--parameters") {
       if (!(v = value("a file name"))) return Usage(nullptr);
@@ -253,7 +244,7 @@ int Filter(int argc, char** argv) {
     } else if (a == "--alloc-error") {
       if (!(v = value("an allocation number"))) return Usage(nullptr);
       int64_t n = 0;
-      if (!ParseInt(v, 1, INT32_MAX, n)) return Usage("--alloc-error takes an allocation number from 1");
+      if (!ParseWhole(v, 1, INT32_MAX, n)) return Usage("--alloc-error takes an allocation number from 1");
       opt.allocationErrorAt = static_cast<int32_t>(n);
     } else {
       return Usage(("unknown option " + a).c_str());

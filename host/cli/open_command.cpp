@@ -2,6 +2,7 @@
 // read one after the other, or by up to N worker processes (plug-ins start no threads, so a
 // host that wants parallel reads runs several processes, each a plughost reading one file).
 #include "open_command.h"
+#include "parse_whole.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -61,15 +62,6 @@ int UsageError(const std::string& why) {
   std::fprintf(stderr, "plughost: %s\n", why.c_str());
   std::fprintf(stderr, "usage:\n%s", kOpenUsage);
   return kExitUsage;
-}
-
-bool ParseNumber(const char* s, long lo, long hi, long& out) {
-  char* end = nullptr;
-  errno = 0;
-  const long v = std::strtol(s, &end, 10);
-  if (errno || end == s || *end || v < lo || v > hi) return false;
-  out = v;
-  return true;
 }
 
 bool IsDirectory(const std::string& p) {
@@ -345,13 +337,13 @@ int OpenCommand(int argc, char** argv, const char* self) {
       if (job.format == "tif") job.format = "tiff";
       if (job.format != "tiff" && job.format != "png") return UsageError("--format takes tiff or png");
     } else if (a == "-j") {
-      if (!(v = value("a number")) || !ParseNumber(v, 1, 64, n)) return UsageError("-j takes 1 to 64 workers");
+      if (!(v = value("a number")) || !ParseWhole(v, 1, 64, n)) return UsageError("-j takes 1 to 64 workers");
       job.workers = static_cast<int>(n);
     } else if (a == "--preview") {
       job.options.preview = true;
       passOn(false);
     } else if (a == "--rotate") {
-      if (!(v = value("0-3")) || !ParseNumber(v, 0, 3, n)) return UsageError("--rotate takes 0 to 3");
+      if (!(v = value("0-3")) || !ParseWhole(v, 0, 3, n)) return UsageError("--rotate takes 0 to 3");
       job.options.rotation = static_cast<int32_t>(n);
       passOn(true);
     } else if (a == "--no-16bit") {
@@ -371,16 +363,16 @@ int OpenCommand(int argc, char** argv, const char* self) {
       job.passOn.push_back(a);
       if (a != "--interactive") job.passOn.push_back(argv[i]);
     } else if (a == "--cancel-after") {
-      if (!(v = value("rows")) || !ParseNumber(v, 0, INT32_MAX, n)) return UsageError("--cancel-after takes a row count");
+      if (!(v = value("rows")) || !ParseWhole(v, 0, INT32_MAX, n)) return UsageError("--cancel-after takes a row count");
       job.options.cancelAfterRows = static_cast<int32_t>(n);
       passOn(true);
     } else if (a == "--advance-error") {
-      if (!(v = value("n")) || !ParseNumber(v, 1, INT32_MAX, n))
+      if (!(v = value("n")) || !ParseWhole(v, 1, INT32_MAX, n))
         return UsageError("--advance-error takes a call number from 1");
       job.options.advanceErrorAt = static_cast<int32_t>(n);
       passOn(true);
     } else if (a == "--fail-alloc") {
-      if (!(v = value("n")) || !ParseNumber(v, 1, INT32_MAX, n))
+      if (!(v = value("n")) || !ParseWhole(v, 1, INT32_MAX, n))
         return UsageError("--fail-alloc takes a request number from 1");
       job.options.failAllocationAt = static_cast<int32_t>(n);
       passOn(true);
@@ -397,7 +389,7 @@ int OpenCommand(int argc, char** argv, const char* self) {
       job.options.withholdAdvanceState = true;
       passOn(false);
     } else if (a == "--memory") {
-      if (!(v = value("megabytes")) || !ParseNumber(v, 0, 1 << 20, n)) return UsageError("--memory takes megabytes");
+      if (!(v = value("megabytes")) || !ParseWhole(v, 0, 1 << 20, n)) return UsageError("--memory takes megabytes");
       job.options.memoryLimit = int64_t{n} << 20;
       passOn(true);
     } else if (a == "--host-version") {
