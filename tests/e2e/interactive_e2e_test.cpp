@@ -27,8 +27,11 @@ class Interactive : public ::testing::Test {
     fs::remove_all(dir_);
     fs::create_directories(dir_ / "config");
     fs::create_directories(dir_ / "plugin");
-    // The Tessaro settings file lives beside the plug-in: a copy of its own for each test.
+    // The Tessaro settings file lives beside the plug-in and Coralin's presets file beside the
+    // host: copies of their own for each test, so that tests running at the same time cannot
+    // change the settings a session starts from.
     fs::copy_file(QM_NATIVE_TESSARO, dir_ / "plugin" / fs::path(QM_NATIVE_TESSARO).filename());
+    fs::copy_file(QM_NATIVE_PLUGHOST, dir_ / "plughost");
   }
   void TearDown() override { fs::remove_all(dir_); }
   fs::path operator/(const std::string& name) const { return dir_ / name; }
@@ -37,7 +40,7 @@ class Interactive : public ::testing::Test {
   // plughost ARGS, with `typed` (when given) on standard input.
   Result Run(const std::vector<std::string>& args, const std::optional<std::string>& typed) const {
     if (typed) std::ofstream(dir_ / "typed", std::ios::binary | std::ios::trunc) << *typed;
-    return e2e::PlughostRun(QM_NATIVE_PLUGHOST)
+    return e2e::PlughostRun((dir_ / "plughost").string())
         .Env("XDG_CONFIG_HOME", dir_ / "config")
         .Input(typed ? dir_ / "typed" : fs::path("/dev/null"))
         .In(dir_, args);
