@@ -180,6 +180,8 @@ struct Snapshot {
       h.text.assign(static_cast<size_t>(n) + 1, '\0');
       GetWindowTextA(c, h.text.data(), n + 1);
       h.text.resize(static_cast<size_t>(n));
+      // Multi-line edits hold "\r\n"; scripts read lines ended by "\n", as headlessly.
+      for (size_t at; (at = h.text.find("\r\n")) != std::string::npos;) h.text.erase(at, 1);
       QmHeadlessItem it{};
       it.id = GetDlgCtrlID(c);
       it.kind = KindOf(c);

@@ -4,6 +4,7 @@
 
 #include <commdlg.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -31,11 +32,29 @@ struct PartInfo {
   int part;
 };
 
+bool IsMultiLineEdit(HWND item) {
+  char cls[8] = {};
+  GetClassNameA(item, cls, sizeof cls);
+  return lstrcmpiA(cls, "Edit") == 0 && (GetWindowLongA(item, GWL_STYLE) & ES_MULTILINE) != 0;
+}
+
 class Win32View final : public DialogView {
  public:
   Win32View(HWND hwnd, Session* session) : hwnd_(hwnd), session_(session) {}
   void SetItemText(int id, const std::string& text) override {
-    if (HWND item = Item(id)) SetWindowTextA(item, text.c_str());
+    HWND item = Item(id);
+    if (!item) return;
+    if (!IsMultiLineEdit(item)) {
+      SetWindowTextA(item, text.c_str());
+      return;
+    }
+    // A multi-line edit breaks lines only at "\r\n"; controllers write "\n".
+    std::string lines;
+    for (size_t i = 0; i < text.size(); ++i) {
+      if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r')) lines += '\r';
+      lines += text[i];
+    }
+    SetWindowTextA(item, lines.c_str());
   }
   void SetCaption(const std::string& text) override { SetWindowTextA(hwnd_, text.c_str()); }
   NativeWindow Window() const override { return hwnd_; }
@@ -45,6 +64,7 @@ class Win32View final : public DialogView {
     std::string s(static_cast<size_t>(n) + 1, '\0');
     if (n > 0) GetWindowTextA(item, s.data(), n + 1);
     s.resize(static_cast<size_t>(n));
+    if (item && IsMultiLineEdit(item)) s.erase(std::remove(s.begin(), s.end(), '\r'), s.end());
     return s;
   }
   void SetItemIcon(int id, SystemIcon icon) override {
