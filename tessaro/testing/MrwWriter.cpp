@@ -418,9 +418,11 @@ MrwLayout SampleLayout() {
   for (std::size_t i = 0; i < 12; ++i) s.rifValues[12 + i] = static_cast<std::uint16_t>(matrix[i]);
   s.cameraSettings.resize(57);
   for (std::size_t i = 0; i < s.cameraSettings.size(); ++i) s.cameraSettings[i] = static_cast<std::uint32_t>(i * 3);
-  s.cameraSettings[47] = 5;  // focus area 5
+  // Focus area 5 in a focus mode that leaves the file's own subject area in force: the
+  // frame's centre, which the dialog's focus frame can show on a picture this small.
+  s.cameraSettings[47] = 5;
   s.cameraSettings[48] = 0;
-  s.cameraSettings[49] = 0;
+  s.cameraSettings[49] = 2;
   s.subjectArea = std::array<std::uint16_t, 4>{32, 24, 16, 12};
   s.userComment = {'A', 'S', 'C', 'I', 'I', 0, 0, 0, 's', 'a', 'm', 'p', 'l', 'e'};
   s.thumbnailJpeg = EncodeJpeg(QuadrantImage(32, 24), 90);

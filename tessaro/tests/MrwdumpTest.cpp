@@ -97,7 +97,7 @@ TEST(Mrwdump, InfoListsTheFile) {
   ASSERT_EQ(r.status, 0) << r.err;
   for (const char* line : {"model code: 6\n", "colour group: 3 (DiMAGE A1)\n", "sensor size: 64x48\n",
                            "image size: 64x48\n", "bayer order: 0\n", "orientation: 6\n", "wb preset 0: 2 1 1 1.5\n",
-                           "subject area: 960 960 320 192\n", "thumbnail size: 24x32\n", "model: DiMAGE A1\n",
+                           "subject area: 32 24 16 12\n", "thumbnail size: 24x32\n", "model: DiMAGE A1\n",
                            "software: Ver1.00\n", "camera settings: 57\n"})
     EXPECT_NE(r.out.find(line), std::string::npos) << line << "in:\n" << r.out;
   int presets = 0;
