@@ -2,6 +2,7 @@
 
 #include <tiffio.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdint>
 #include <cstdio>
@@ -14,6 +15,7 @@ namespace {
 
 // Slack past the last row, kept from the buffer's original sizing.
 constexpr uint64_t kBufferSlack = 1028;
+constexpr uint32_t kMaxWidth = 65535;
 
 struct TiffCloser {
   TIFF* tiff;
@@ -80,30 +82,43 @@ bool LoadedShape::load(const std::string& path, Notifier* notifier) {
   if (width == 0 || height == 0 || width > INT32_MAX / 3 || height > INT32_MAX) {
     return refuse(ShapeLoad::kEmpty, "Empty shape image " + path);
   }
+  // The row buffers are taken before any row decodes; no shape or picture comes near this
+  // width, and a damaged header claiming more would cost gigabytes for nothing.
+  if (width > kMaxWidth) {
+    return refuse(ShapeLoad::kUnsupported, "Shape image too wide in " + path);
+  }
   const tmsize_t line_size = TIFFScanlineSize(tiff);
   if (line_size < static_cast<tmsize_t>(width) * samples) {
     return refuse(ShapeLoad::kUnsupported, "Short scanlines in " + path);
   }
 
-  const uint64_t bytes = static_cast<uint64_t>(width) * 3 * height + kBufferSlack;
   void* line_memory = _TIFFmalloc(line_size);
-  if (bytes > SIZE_MAX || line_memory == nullptr) {
-    _TIFFfree(line_memory);
+  if (line_memory == nullptr) {
     return refuse(ShapeLoad::kOutOfMemory, "[Velune5.6] Can not allocate internap pattern buffer");
   }
-  pixels_ = static_cast<uint8_t*>(std::malloc(static_cast<std::size_t>(bytes)));
-  if (pixels_ == nullptr) {
-    _TIFFfree(line_memory);
-    return refuse(ShapeLoad::kOutOfMemory, "[Velune5.6] Can not allocate internap pattern buffer");
-  }
-  std::memset(pixels_, 0, static_cast<std::size_t>(bytes));
+  // The header's height is only a claim: the buffer grows with the rows that really decode,
+  // so a small damaged file cannot make us take (and zero) gigabytes before its first row fails.
+  const std::size_t row_bytes = static_cast<std::size_t>(width) * 3;
+  uint32_t rows_held = 0;
   const auto* line = static_cast<const uint8_t*>(line_memory);
   for (uint32_t y = 0; y < height; ++y) {
     if (TIFFReadScanline(tiff, line_memory, y, 0) < 0) {
       _TIFFfree(line_memory);
       return refuse(ShapeLoad::kReadFailed, "Can not read " + path);
     }
-    uint8_t* out = pixels_ + static_cast<std::size_t>(y) * width * 3;
+    if (y == rows_held) {
+      const uint32_t rows = static_cast<uint32_t>(std::min<uint64_t>(height, std::max<uint64_t>(1, uint64_t{rows_held} * 2)));
+      const uint64_t bytes = static_cast<uint64_t>(row_bytes) * rows + kBufferSlack;
+      void* grown = bytes > SIZE_MAX ? nullptr : std::realloc(pixels_, static_cast<std::size_t>(bytes));
+      if (grown == nullptr) {
+        _TIFFfree(line_memory);
+        return refuse(ShapeLoad::kOutOfMemory, "[Velune5.6] Can not allocate internap pattern buffer");
+      }
+      pixels_ = static_cast<uint8_t*>(grown);
+      std::memset(pixels_ + row_bytes * rows_held, 0, static_cast<std::size_t>(bytes) - row_bytes * rows_held);
+      rows_held = rows;
+    }
+    uint8_t* out = pixels_ + static_cast<std::size_t>(y) * row_bytes;
     const uint8_t* in = line;
     for (uint32_t x = 0; x < width; ++x, out += 3, in += samples) {
       if (samples == 1) {

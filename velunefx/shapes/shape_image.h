@@ -13,10 +13,10 @@ enum class ShapeLoad {
   kNone,         // nothing loaded yet, or released
   kLoaded,
   kOpenFailed,   // missing or not a TIFF
-  kUnsupported,  // not 8 bits a sample, not 1, 3 or 4 samples, or planes stored apart
+  kUnsupported,  // not 8 bits a sample, not 1, 3 or 4 samples, planes stored apart, or too wide
   kEmpty,        // zero width or height
   kOutOfMemory,
-  kReadFailed,   // a scanline did not decode
+  kReadFailed,   // a scanline did not decode (or the file holds fewer rows than it claims)
 };
 
 class LoadedShape {

@@ -5,6 +5,7 @@
 #include <tiffio.h>
 
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -23,7 +24,7 @@ struct RecordingNotifier : Notifier {
 
 // Writes a width x height image whose sample s of pixel (x, y) is 10*x + 3*y + 50*s.
 void write_test_tiff(const std::string& path, uint32_t width, uint32_t height, uint16_t samples,
-                     uint16_t bits, uint16_t planar = PLANARCONFIG_CONTIG) {
+                     uint16_t bits, uint16_t planar = PLANARCONFIG_CONTIG, uint32_t rows_per_strip = 1) {
   TIFF* tiff = TIFFOpen(path.c_str(), "w");
   ASSERT_NE(tiff, nullptr);
   TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, width);
@@ -36,7 +37,7 @@ void write_test_tiff(const std::string& path, uint32_t width, uint32_t height, u
     const uint16_t extra[] = {EXTRASAMPLE_UNASSALPHA};
     TIFFSetField(tiff, TIFFTAG_EXTRASAMPLES, 1, extra);
   }
-  TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, 1u);
+  TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, rows_per_strip);
   const std::size_t line = static_cast<std::size_t>(TIFFScanlineSize(tiff));
   std::vector<uint8_t> row(line);
   const int planes = planar == PLANARCONFIG_SEPARATE ? samples : 1;
@@ -121,6 +122,49 @@ TEST_F(ShapeImage, MissingFilesAndSeparatePlanesAreNotLoaded) {
   EXPECT_EQ(shape.status(), ShapeLoad::kUnsupported);
   shape.release();
   EXPECT_EQ(shape.status(), ShapeLoad::kNone);
+}
+
+// A few hundred bytes may claim any size: the loader must fail on the rows that are not
+// there, not first try to take memory for all of them.
+TEST_F(ShapeImage, ClaimedSizesBeyondTheFileAreRefusedWithoutTheirMemory) {
+  // A picture of two real rows in one strip whose header then claims `height` rows.
+  const auto write_claim = [](const std::string& path, uint32_t width, uint32_t height) {
+    write_test_tiff(path, width, 2, 1, 8, PLANARCONFIG_CONTIG, 2);
+    std::fstream f(path, std::ios::in | std::ios::out | std::ios::binary);
+    const auto u32 = [&f](std::streamoff at) {
+      uint8_t b[4] = {};
+      f.seekg(at);
+      f.read(reinterpret_cast<char*>(b), 4);
+      return static_cast<uint32_t>(b[0] | b[1] << 8 | b[2] << 16 | static_cast<uint32_t>(b[3]) << 24);
+    };
+    const uint32_t ifd = u32(4);
+    const uint16_t count = static_cast<uint16_t>(u32(ifd) & 0xFFFF);
+    for (uint16_t i = 0; i < count; ++i) {
+      const std::streamoff entry = ifd + 2 + 12 * i;
+      const uint32_t tag = u32(entry) & 0xFFFF;
+      if (tag != TIFFTAG_IMAGELENGTH && tag != TIFFTAG_ROWSPERSTRIP) continue;
+      // LONG, one value, the claimed height (little-endian, as libtiff writes here).
+      const uint8_t patched[10] = {4, 0, 1, 0, 0, 0, static_cast<uint8_t>(height), static_cast<uint8_t>(height >> 8),
+                                   static_cast<uint8_t>(height >> 16), static_cast<uint8_t>(height >> 24)};
+      f.seekp(entry + 2);
+      f.write(reinterpret_cast<const char*>(patched), sizeof patched);
+    }
+  };
+  LoadedShape shape;
+  // Two rows of a picture claiming 2^31 - 1: the buffer for all of them would be ~400 TB.
+  write_claim(file("tall.tif"), 65535, 0x7fffffff);
+  EXPECT_FALSE(shape.load(file("tall.tif"), nullptr));
+  EXPECT_EQ(shape.status(), ShapeLoad::kReadFailed) << shape.message();
+  EXPECT_EQ(shape.pixels(), nullptr);
+  // Rows wider than any shape would need their buffers before the first one decodes.
+  write_test_tiff(file("wide.tif"), 70000, 2, 1, 8);
+  EXPECT_FALSE(shape.load(file("wide.tif"), nullptr));
+  EXPECT_EQ(shape.status(), ShapeLoad::kUnsupported);
+  // A real file of many rows still grows to hold them all.
+  write_test_tiff(file("long.tif"), 3, 1000, 3, 8);
+  ASSERT_TRUE(shape.load(file("long.tif"), nullptr)) << shape.message();
+  EXPECT_EQ(shape.height(), 1000);
+  EXPECT_EQ(shape.pixels()[999 * shape.pitch()], static_cast<uint8_t>(3 * 999 + 100));
 }
 
 // Every blur the effect allows (requests up to 301, always odd) finds a large enough file
