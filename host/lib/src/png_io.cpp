@@ -1,5 +1,6 @@
 #include <png.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <stdexcept>
@@ -16,6 +17,14 @@ struct File {
     if (f) std::fclose(f);
   }
 };
+
+uint64_t FileSize(std::FILE* f) {
+  const long at = std::ftell(f);
+  if (at < 0 || std::fseek(f, 0, SEEK_END) != 0) return UINT64_MAX;  // unknown: no claim refused
+  const long end = std::ftell(f);
+  std::fseek(f, at, SEEK_SET);
+  return end < 0 ? UINT64_MAX : static_cast<uint64_t>(end);
+}
 
 [[noreturn]] void Fail(const std::string& path, const std::string& why) {
   throw std::runtime_error(path + ": " + why);
@@ -45,6 +54,15 @@ Image ReadPng(const std::string& path) {
   png_set_sig_bytes(png, 8);
   png_set_user_limits(png, 1u << 16, 1u << 16);
   png_read_info(png, info);
+  // The header's size is only a claim, and we take the whole picture's memory before its
+  // first row decodes: a file whose compressed data could not hold that many pixels (zlib
+  // expands at most 1032 times) is refused rather than given gigabytes.
+  const uint64_t claimedBits = uint64_t{png_get_image_width(png, info)} * png_get_image_height(png, info) *
+                               png_get_channels(png, info) * png_get_bit_depth(png, info);
+  if (claimedBits / 8 / 1032 > FileSize(file.f)) {
+    png_destroy_read_struct(&png, &info, nullptr);
+    Fail(path, "damaged PNG: it claims more pixels than the file holds");
+  }
   const png_byte colour = png_get_color_type(png, info);
   const bool alpha = (colour & PNG_COLOR_MASK_ALPHA) || png_get_valid(png, info, PNG_INFO_tRNS);
   // Whatever the file holds becomes 8-bit RGBA.
