@@ -76,7 +76,8 @@ std::string Real(double v) {
   return buf;
 }
 
-const char* const kSeparators = " =\t";
+// The carriage return of a file written in text mode on Windows ends a value like a blank.
+const char* const kSeparators = " =\t\r";
 
 // A conversion preset as its section is read: numbers and the two texts, until it ends.
 struct PresetReader {

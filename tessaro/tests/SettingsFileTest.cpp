@@ -151,6 +151,31 @@ TEST(SettingsFile, WrittenReadAndWrittenAgainGivesTheSameBytes) {
   EXPECT_EQ(Parsed(huge.Text()).Text(), huge.Text());
 }
 
+TEST(SettingsFile, AFileWrittenWithWindowsLineEndsReadsAsWritten) {
+  // The Windows build writes the file in text mode, so every line ends in "\r\n"; the white
+  // balance of a conversion preset must not lose its kind or values to the carriage return.
+  SettingsFile f = Parsed(
+      "[GeneralSettings]\nLivePreview = 0\n[WhiteBalancePresets]\nStudio = 3200; 5\n"
+      "[Day]\nWB = Camera\nCamera = Daylight\nExposure = 0.5\n"
+      "[Lamp]\nWB = Coef\nCoefR = 1.7\nCoefG1= 1\nCoefG2= 1\nCoefB = 1.25\n"
+      "[Warm]\nWB = Temp\nTemp = 4500\nCCIndex = -3\n");
+  const std::string written = f.Text();
+  std::string crlf;
+  for (char c : written) {
+    if (c == '\n') crlf += '\r';
+    crlf += c;
+  }
+  const SettingsFile again = Parsed(crlf);
+  EXPECT_EQ(again.Text(), written);
+  ASSERT_NE(again.FindPreset("Day"), nullptr);
+  EXPECT_EQ(again.FindPreset("Day")->GetWB().CameraPreset(), 2);
+  ASSERT_NE(again.FindPreset("Lamp"), nullptr);
+  EXPECT_EQ(again.FindPreset("Lamp")->GetWB().GetKind(), CWB::kCoef);
+  EXPECT_DOUBLE_EQ(again.FindPreset("Lamp")->GetWB().CoefRed(CameraWb()), 1.7);
+  ASSERT_NE(again.FindPreset("Warm"), nullptr);
+  EXPECT_EQ(again.FindPreset("Warm")->GetWB().GetKind(), CWB::kTemp);
+}
+
 TEST(SettingsFile, LongAndOddLinesAreReadSafely) {
   // A line far past 511 characters is cut there: its tail must not be read as an option.
   std::string text = "[GeneralSettings]\nLivePreview = 1" + std::string(600, ' ') + "\nFocusArea = 0" +
