@@ -658,7 +658,7 @@ bool RawFile::TurnPlane(Turn turn) {
 }
 
 void RawFile::DiscardPreviews() {
-  for (PreviewImage& p : previews_) p.valid = false;
+  for (PreviewImage& p : previews_) p = PreviewImage{};
 }
 
 const PreviewImage* RawFile::Preview(int scale, std::string* log) {

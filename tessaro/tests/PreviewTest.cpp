@@ -162,6 +162,16 @@ TEST(PreviewChain, KeptByTheFileUntilATurn) {
   EXPECT_EQ(turned->width, 6u);
   EXPECT_EQ(turned->height, 12u);
   EXPECT_NE(log, "");  // made again
+
+  // Discarded, they give their memory back and are made again on request.
+  const PreviewImage* half = f->Preview(2);
+  ASSERT_NE(half, nullptr);
+  f->DiscardPreviews();
+  EXPECT_FALSE(half->valid);
+  EXPECT_EQ(half->pixels.capacity(), 0u);
+  log.clear();
+  ASSERT_NE(f->Preview(2, &log), nullptr);
+  EXPECT_NE(log, "");
 }
 
 // The eighth read straight from the raw rows must be the chain's eighth of the loaded plane in

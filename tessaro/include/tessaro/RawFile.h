@@ -127,7 +127,8 @@ public:
   // file is destroyed, the plane turned or DiscardPreviews called. Null without a plane, for
   // another scale or without memory; the log lines of the reductions made go to *log.
   const PreviewImage* Preview(int scale, std::string* log = nullptr);
-  // For a caller that changes the plane in place (the channel tables).
+  // For a caller that changes the plane in place (the channel tables), and for the read once
+  // its dialog is done: the previews' memory is given back.
   void DiscardPreviews();
 
   // Where the raw samples begin: just after the block area.

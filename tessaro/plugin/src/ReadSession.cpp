@@ -184,6 +184,8 @@ std::int16_t ReadSession::ReadStart(ReadHost& host) {
     if (r == kDialogStop) return CleanUp(host, kCancelled);
     if (r != 0) return CleanUp(host, kDialogFailed);
     ini.Save(SettingsPathFor(pluginPath));
+    // The dialog's previews are not needed by the conversion: their memory goes back now.
+    file_->DiscardPreviews();
   }
 
   // 10. The plane, upright as the host asked.
