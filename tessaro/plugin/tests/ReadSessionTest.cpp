@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -326,13 +327,19 @@ TEST_F(ReadSessionTest, TheDialogStepAcceptsCancelsOrFails) {
   for (Answer a : {Answer{1, kNoErr}, Answer{2, kCancelled}, Answer{QM_ACTION_CLOSE, kCancelled}, Answer{7, kDialogFailed}}) {
     static int32_t next;
     next = a.id;
+    Ini("DisplayUI = 1\n");
     QmHeadlessHost h{sizeof(QmHeadlessHost), nullptr, [](void*, const QmHeadlessDialog*) { return next; }, nullptr, nullptr};
     qm::platform::headless::Attach(&h);
     EXPECT_EQ(session_.ReadStart(host_), a.result) << a.id;
     qm::platform::headless::Attach(nullptr);
+    std::ostringstream kept;
+    kept << std::ifstream(dir_ / "Tessaro.ini").rdbuf();
     if (a.result == kNoErr) {
-      EXPECT_TRUE(std::filesystem::exists(dir_ / "Tessaro.ini"));
+      // OK writes the whole file; anything else leaves it as it was.
+      EXPECT_NE(kept.str().find("\nLivePreview = "), std::string::npos) << kept.str();
       session_.ReadFinish(host_);
+    } else {
+      EXPECT_EQ(kept.str(), "[GeneralSettings]\nDisplayUI = 1\n") << a.id;
     }
     EXPECT_TRUE(host_.live.empty());
     EXPECT_FALSE(session_.HasFile() && a.result != kNoErr);
