@@ -348,6 +348,25 @@ TEST(TessaroDialogOnScreen, OpensWithAPictureInItsPreview) {
   EXPECT_GE(colours.size(), 16u) << "a picture, not a flat fill";
 }
 
+TEST(TessaroDialogOnScreen, TheInformationWindowReadsAsTheNativeOne) {
+  // The information window and the 100% view shown beside the preview. The information is a
+  // scrolled multi-line edit on Windows: its lines read with plain line ends, as headlessly.
+  const std::string script = "press 831\npress 815\nread 600\n";
+  Screen s("info", !kWine.empty());
+  const std::string shot = s.Host(s / "info.png");
+  Result r = s.Open(script + "shot " + shot + "\npress 2\n", "x.png");
+  EXPECT_EQ(r.status, 4) << r.err;
+  Screen n("info_native", false);
+  Result rn = n.Open(script + "press 2\n", "x.png");
+  const auto info = [](const std::string& err) {
+    const size_t from = err.find("plughost: ui read 600: "), to = err.find("Last conversion: ", from);
+    return from == std::string::npos || to == std::string::npos ? std::string() : err.substr(from, to - from);
+  };
+  EXPECT_NE(info(rn.err), "") << rn.err;
+  EXPECT_EQ(info(r.err), info(rn.err));
+  if (s.Windows()) KeepArtefact(s / "info.png", "dialog-info.png");
+}
+
 TEST(TessaroDialogOnScreen, ScriptedSessionWritesTheNativePixels) {
   // Daylight, exposure typed and one large step up, bilinear, OK.
   const std::string script = "pick 200 2\nset 300 0.5\npress 304\nread 300\npick 401 7\npress 1\n";
